@@ -1,0 +1,51 @@
+// The header store: the one SAC header a process holds in memory, with access
+// to its fields by name.  Names are matched without regard to case, on their
+// first 8 significant characters; trailing blanks and anything after a NUL
+// are ignored.
+//
+// Error numbers: 1337 no such field of the requested kind (header unchanged),
+// 1336 the integer field holds the undefined value -12345.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace traceio {
+
+inline constexpr float FUNDEF = -12345.0f; // undefined float field
+inline constexpr int IUNDEF = -12345;      // undefined integer/enumerated field
+inline constexpr int NVHDR_CURRENT = 6;    // header version written by this library
+inline constexpr std::string_view KUNDEF = "-12345  ";
+
+// Makes the store hold a fresh header: everything undefined, LEVEN, LOVROK and
+// LCALDA true, LPSPOL and LHDR5 false, NVHDR 6, IFTYPE ITIME.
+void newhdr();
+// Sets the undefined values, the version constant and the enumeration codes.
+void inihdr();
+// Fills the field-name tables.
+void inilhf();
+
+// Set a float, integer or character field by name; error 1337 on no match.
+// setkhv on KEVNM also fills its second slot (characters 9-16).
+void setfhv(std::string_view name, float value, int& nerr);
+void setnhv(std::string_view name, int value, int& nerr);
+void setkhv(std::string_view name, std::string_view value, int& nerr);
+
+// Reads an integer field: 1337 (value -12345) on no match, 1336 when the
+// field holds -12345 (the value is still returned).
+void getnhv(std::string_view name, int& value, int& nerr);
+
+// Readers for the other kinds, for programs that inspect a trace they read:
+// getfhv gives 1336 on an undefined float; getkhv returns the 8 characters of
+// a slot (16 for KEVNM) with trailing blanks removed, 1336 when undefined.
+void getfhv(std::string_view name, float& value, int& nerr);
+void getkhv(std::string_view name, std::string& value, int& nerr);
+// Logical fields (LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5).
+void getlhv(std::string_view name, bool& value, int& nerr);
+void setlhv(std::string_view name, bool value, int& nerr);
+
+// Enumeration code of a name such as "ITIME" or "IEARTH" (1..103), 0 if none.
+int enum_code(std::string_view name);
+
+} // namespace traceio

@@ -1,0 +1,10 @@
+// The trace-file library: SAC binary files, the header store with access by
+// field name, the file-handle layer, the message store and geodetic distance.
+#pragma once
+
+#include "traceio/distaz.hpp"
+#include "traceio/header.hpp"
+#include "traceio/message.hpp"
+#include "traceio/sacio.hpp"
+#include "traceio/textutil.hpp"
+#include "traceio/zfile.hpp"
