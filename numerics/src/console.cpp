@@ -1,0 +1,173 @@
+// How the programs stop, pause and talk: every early end is a thrown Ending
+// that `run` turns into a line on standard error and an exit status.
+#include "numerics/console.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace console {
+
+void stop(std::string_view message) {
+    throw Ending(1, "STOP " + std::string(message));
+}
+
+void quit(int status) {
+    throw Ending(status, "");
+}
+
+void file_failure(std::string_view line) {
+    throw Ending(2, std::string(line));
+}
+
+void pause(std::string_view message) {
+    std::ostream& e = err();
+    if (message.empty())
+        e << "PAUSE\n";
+    else
+        e << "PAUSE " << message << '\n';
+    e << "To resume execution, type go.  Other input will terminate the job.\n";
+    e.flush();
+    out().flush();
+    std::string answer;
+    if (std::getline(in(), answer) && answer == "go") {
+        e << "RESUMED\n";
+        return;
+    }
+    // Declining (or no answer at all) ends the run as an error end.
+    throw Ending(1, "");
+}
+
+Streams& streams() {
+    static Streams s{&std::cin, &std::cout, &std::cerr};
+    return s;
+}
+std::istream& in() {
+    return *streams().in;
+}
+std::ostream& out() {
+    return *streams().out;
+}
+std::ostream& err() {
+    return *streams().err;
+}
+
+int run(const std::function<int()>& body) {
+    int status = 1;
+    try {
+        status = body();
+    } catch (const Ending& end) {
+        out().flush();
+        if (!end.line().empty()) err() << end.line() << '\n';
+        status = end.status();
+    } catch (const std::bad_alloc& e) {
+        out().flush();
+        err() << e.what() << '\n' << "Memory allocation failed\n";
+        status = 1;
+    } catch (const std::exception& e) {
+        out().flush();
+        err() << "**Internal error: " << e.what() << '\n';
+        status = 1;
+    }
+    out().flush();
+    err().flush();
+    return status;
+}
+
+std::span<const std::string> arguments(int argc, char** argv) {
+    static std::vector<std::string> args;
+    args.clear();
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+    return args;
+}
+
+Record& Record::text(std::string_view s) {
+    if (!first_ && !after_text_) line_ += ' ';
+    line_ += s;
+    first_ = false;
+    after_text_ = true;
+    return *this;
+}
+
+Record& Record::integer(long value) {
+    if (!first_) line_ += ' ';
+    line_ += int_field(value, 11);
+    first_ = false;
+    after_text_ = false;
+    return *this;
+}
+
+Record& Record::real(float value) {
+    if (!first_) line_ += ' ';
+    line_ += g15_8(value);
+    first_ = false;
+    after_text_ = false;
+    return *this;
+}
+
+namespace {
+
+std::string stars(int width) {
+    return std::string(width > 0 ? width : 0, '*');
+}
+
+std::string right_aligned(const std::string& s, int width) {
+    if (width <= 0) return {};
+    if (static_cast<int>(s.size()) > width) return stars(width);
+    return std::string(width - s.size(), ' ') + s;
+}
+
+} // namespace
+
+std::string int_field(long value, int width) {
+    return right_aligned(std::to_string(value), width);
+}
+
+std::string fixed_field(double value, int width, int decimals) {
+    if (width <= 0) return {};
+    if (!std::isfinite(value) || decimals < 0 || decimals > 60) return stars(width);
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    std::string s = buf;
+    // The leading zero of a fraction is optional and goes when room is short.
+    if (static_cast<int>(s.size()) > width) {
+        if (s.rfind("0.", 0) == 0)
+            s.erase(0, 1);
+        else if (s.rfind("-0.", 0) == 0)
+            s.erase(1, 1);
+    }
+    return right_aligned(s, width);
+}
+
+std::string g15_8(float value) {
+    const double v = value;
+    if (std::isnan(v)) return right_aligned("NaN", 15);
+    if (std::isinf(v)) return right_aligned(v > 0 ? "Infinity" : "-Infinity", 15);
+    if (v == 0.0) return fixed_field(0.0, 11, 7) + "    ";
+    // Eight significant digits decide the magnitude: d.ddddddde+xx.
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.7e", v);
+    std::string sci = buf;
+    const std::size_t epos = sci.find('e');
+    const int e10 = std::stoi(sci.substr(epos + 1));
+    const int k = e10 + 1; // 10^(k-1) <= |v| < 10^k after rounding
+    if (k >= 0 && k <= 8) return fixed_field(v, 11, 8 - k) + "    ";
+    // Exponent form 0.dddddddd E+ee.
+    const bool negative = sci[0] == '-';
+    const std::size_t d0 = negative ? 1 : 0;
+    std::string digits = sci.substr(d0, 1) + sci.substr(d0 + 2, 7);
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "%c%02d", k < 0 ? '-' : '+', k < 0 ? -k : k);
+    std::string s = std::string(negative ? "-" : "") + "0." + digits + "E" + exp;
+    return right_aligned(s, 15);
+}
+
+std::string_view upto_blank(std::string_view s) {
+    const std::size_t p = s.find(' ');
+    return p == std::string_view::npos ? s : s.substr(0, p);
+}
+
+} // namespace console

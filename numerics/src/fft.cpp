@@ -1,0 +1,150 @@
+// Real FFT of n points through one complex transform of n/2 points, with the
+// spectrum packed as n/2 + 1 complex values (Nyquist term after the data).
+#include "numerics/fft.hpp"
+
+#include "numerics/console.hpp"
+
+#include <climits>
+#include <cmath>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+namespace numerics {
+
+namespace {
+
+// One unit in the last place below single-precision pi: the constant the
+// complex transform's twiddles have always been computed with.
+constexpr float pi_fft = 3.1415925f;
+// The pairing step of the real transform uses the rounded single-precision pi.
+constexpr float pi_pair = 3.1415927f;
+
+bool power_of_two(long n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+// Bit-reversal permutation by pairwise swaps.
+void bit_reverse(std::span<std::complex<float>> z, int m) {
+    int j = 0;
+    for (int i = 0; i < m - 1; ++i) {
+        if (i < j) std::swap(z[i], z[j]);
+        int bit = m >> 1;
+        while (bit >= 1 && j >= bit) {
+            j -= bit;
+            bit >>= 1;
+        }
+        j += bit;
+    }
+}
+
+// Separates the half-length complex transform into the real series' spectrum
+// (and back: the same step with the opposite angle and sign).  x holds h
+// complex values; element k is paired with h - k.
+void pair_terms(std::span<float> x, int h, float sgn) {
+    const float theta = sgn * pi_pair / static_cast<float>(h);
+    for (int k = 1; k <= h / 2 - 1; ++k) {
+        const int a = 2 * k, b = 2 * (h - k);
+        const float sR = x[a] + x[b], dR = x[a] - x[b];
+        const float sI = x[a + 1] + x[b + 1], dI = x[a + 1] - x[b + 1];
+        const std::complex<float> w =
+            std::exp(std::complex<float>(0.0f, static_cast<float>(k) * theta));
+        const float wr = w.real(), wi = w.imag();
+        const float m = dR * wr - sI * wi;
+        const float p = wr * sI + wi * dR;
+        x[a] = (sR - sgn * p) / 2.0f;
+        x[a + 1] = (dI + sgn * m) / 2.0f;
+        x[b] = (sR + sgn * p) / 2.0f;
+        x[b + 1] = (sgn * m - dI) / 2.0f;
+    }
+    x[h + 1] = -x[h + 1]; // element h/2 is its own partner: conjugate it
+}
+
+} // namespace
+
+void fft(std::span<std::complex<float>> z, int m, int isign) {
+    if (!power_of_two(m) || static_cast<std::size_t>(m) > z.size())
+        throw std::invalid_argument("fft: length is not a power of two within the array");
+    bit_reverse(z, m);
+    const float sign = isign < 0 ? -1.0f : 1.0f;
+    for (int span = 1; span < m; span *= 2) {
+        for (int q = 0; q < span; ++q) {
+            const float angle = sign * pi_fft * static_cast<float>(q) / static_cast<float>(span);
+            const std::complex<float> w = std::exp(std::complex<float>(0.0f, angle));
+            const float wr = w.real(), wi = w.imag();
+            for (int r = q; r < m; r += 2 * span) {
+                std::complex<float>& a = z[r];
+                std::complex<float>& b = z[r + span];
+                const float tr = wr * b.real() - wi * b.imag();
+                const float ti = wr * b.imag() + wi * b.real();
+                b = {a.real() - tr, a.imag() - ti};
+                a = {a.real() + tr, a.imag() + ti};
+            }
+        }
+    }
+}
+
+void locast(std::string_view word, int& inverse, int& forward) {
+    inverse = 0;
+    forward = 0;
+    std::string_view w = word;
+    while (!w.empty() && w.back() == ' ') w.remove_suffix(1);
+    if (w == "forward") {
+        forward = 1;
+    } else if (w == "inverse") {
+        inverse = 1;
+    } else {
+        // The word is shown in a 7-column field, as the direction argument is.
+        std::string shown(word.substr(0, 7));
+        shown.resize(7, ' ');
+        console::err() << ' ' << shown
+                       << "  is meaningless to dfftr, use forward or inverse  only\n";
+    }
+}
+
+void dfftr(std::span<float> x, int n, std::string_view direction, float delta) {
+    int inverse = 0, forward = 0;
+    locast(direction, inverse, forward);
+    if (forward == 0 && inverse == 0) console::stop("dirctn bad to dfftr");
+    if (n < 4 || !power_of_two(n) || x.size() < static_cast<std::size_t>(n) + 2)
+        throw std::invalid_argument("dfftr: length is not a power of two >= 4 within the array");
+    const int h = n / 2;
+    // The array seen as h complex values z_m = x_2m + i x_2m+1.
+    std::span<std::complex<float>> z(reinterpret_cast<std::complex<float>*>(x.data()), h);
+
+    if (forward == 1) {
+        fft(z, h, -1);
+        const float a = x[0], b = x[1];
+        x[0] = a + b;
+        x[1] = a - b; // the Nyquist value, parked until the end
+        pair_terms(x, h, -1.0f);
+        for (int i = 0; i < n; ++i) x[i] *= delta;
+        x[n] = x[1];
+        x[n + 1] = 0.0f;
+        x[1] = 0.0f;
+    } else {
+        x[1] = x[n];
+        x[n] = 0.0f;
+        pair_terms(x, h, 1.0f);
+        const float a = x[0], b = x[1];
+        x[0] = (a + b) / 2.0f;
+        x[1] = (a - b) / 2.0f;
+        fft(z, h, 1);
+        const float scale = 2.0f * delta;
+        for (int i = 0; i < n; ++i) x[i] *= scale;
+    }
+}
+
+int npowr2(int n) {
+    // The smallest power of two not less than n.  Integer doubling gives the
+    // same values as the classic log10(2n-1)/0.30103 formula wherever that
+    // formula is right, and stays right where single-precision logarithms
+    // would truncate to the power below n.
+    if (n <= 2) return 2; // also for n <= 0: the shortest transform there is
+    if (n > (1 << 30)) throw std::length_error("npowr2: no power of two of this size fits an int");
+    int p = 2;
+    while (p < n) p *= 2;
+    return p;
+}
+
+} // namespace numerics
