@@ -132,6 +132,7 @@ std::string fixed_field(double value, int width, int decimals) {
     char buf[400];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
     std::string s = buf;
+    if (decimals == 0) s += '.'; // the point is always written
     // The leading zero of a fraction is optional and goes when room is short.
     if (static_cast<int>(s.size()) > width) {
         if (s.rfind("0.", 0) == 0)
