@@ -1,0 +1,218 @@
+#include "waterlevel/job.hpp"
+
+#include "numerics/condition.hpp"
+#include "numerics/console.hpp"
+#include "numerics/fft.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacio.hpp"
+#include "waterlevel/wldecon.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <ostream>
+
+namespace waterlevel {
+
+namespace {
+
+// Static buffers reused from job to job.  The two extra places of the long
+// buffers take the Nyquist pair of the forward transform.
+struct Buffers {
+    std::array<float, max_nfft + 2> trace;   // raw wavelet, then cut trace and result
+    std::array<float, max_nfft + 2> wavelet; // cut wavelet and its spectrum
+    std::array<float, max_samples> dc;       // raw decon input trace
+    std::array<float, max_nfft + 2> cdata;   // conv. file trace and its spectrum
+    std::array<float, max_samples + 1> d2;   // wavelet power spectrum
+};
+Buffers buffers;
+
+// The interpolation slope floor used when cutting traces.
+constexpr float slope_floor = 1.0e-4f;
+
+// Clears x from sample first (counting from 1) to the end of the buffer.
+void clear_after(std::span<float> x, int n) {
+    numerics::zero(x, n + 1, static_cast<int>(x.size()) - n);
+}
+
+bool good_interval(float delta) {
+    return std::isfinite(delta) && delta > 0.0f;
+}
+
+// A trace read in two stages: its header alone, to check its length before any
+// sample lands in the buffer, then its samples.
+struct Trace {
+    int n = 0;
+    float b = 0.0f;
+    float delta = 0.0f;
+};
+
+Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble) {
+    Trace t;
+    int nerr = 0;
+    traceio::rsac1(name, y, t.n, t.b, t.delta, 0, nerr);
+    if (nerr != 0) console::stop(trouble);
+    int npts = 0;
+    traceio::getnhv("npts", npts, nerr);
+    if (nerr != 0) console::stop(trouble);
+    if (npts > max_samples) console::stop("**File too long, shorten it.");
+    traceio::rsac1(name, y, t.n, t.b, t.delta, max_nfft, nerr);
+    if (nerr != 0) console::stop(trouble);
+    // The file may have grown since its header was read.
+    if (t.n > max_samples) console::stop("**File too long, shorten it.");
+    if (t.n < 1) console::stop("**Trace has no samples.");
+    if (!good_interval(t.delta)) console::stop("**Bad sample interval.");
+    return t;
+}
+
+// Cuts n samples at ts, ts + delta, ... (time accumulated by repeated
+// addition) from the raw trace into cut; samples after te are 0.  Returns the
+// index of the first sample after te, or n when there is none.
+int cut_window(const Trace& raw, std::span<const float> y, float ts, float te,
+               std::span<float> cut) {
+    int k = 0;
+    float t = ts;
+    for (int i = 1; i <= raw.n; ++i) {
+        if (t <= te) {
+            cut[i - 1] = numerics::wigint(raw.b, y, raw.n, raw.delta, slope_floor, t);
+        } else {
+            cut[i - 1] = 0.0f;
+            if (k == 0) k = i;
+        }
+        t += raw.delta;
+    }
+    return k == 0 ? raw.n : k;
+}
+
+void check_rates(const Trace& other, float dw) {
+    if (std::abs(other.delta - dw) * static_cast<float>(other.n) > 0.5f)
+        console::stop("**Sample rate mismatch.");
+}
+
+void set_float(std::string_view name, float value) {
+    int nerr = 0;
+    traceio::setfhv(name, value, nerr);
+}
+
+void set_int(std::string_view name, int value) {
+    int nerr = 0;
+    traceio::setnhv(name, value, nerr);
+}
+
+// Debug traces are written without any check of the write.
+void write_debug(std::string_view name, std::span<const float> y) {
+    int nerr = 0;
+    traceio::wsac0(name, {}, y, nerr);
+}
+
+void print_information(int npts, int nfft, float fny, float df, float dt) {
+    console::out() << " npts=" << console::int_field(npts, 5)
+                   << " nft=" << console::int_field(nfft, 5)
+                   << " fny=" << console::fixed_field(fny, 7, 4)
+                   << " delf=" << console::fixed_field(df, 8, 4)
+                   << " dt=" << console::fixed_field(dt, 6, 3) << '\n';
+}
+
+// Samples written in input-list mode: the nearest integer to (te + tdelay)/dt
+// (halves away from zero), which covers the window from -tdelay to te; never
+// more than the result holds.
+int output_count(const Settings& s, float dt, int nfft) {
+    const float r = (s.te + s.tdelay) / dt;
+    if (!(r >= 0.5f))
+        console::stop("**Window end lies before the output start - nothing to write.");
+    if (r >= static_cast<float>(nfft)) return nfft;
+    return static_cast<int>(std::lround(r));
+}
+
+} // namespace
+
+void process_job(const Settings& s, const Names& names) {
+    Buffers& buf = buffers;
+    const bool command_line = !s.input_list;
+
+    // Wavelet: read raw into the trace buffer, cut into the wavelet buffer.
+    const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.");
+    clear_after(buf.trace, w.n);
+    const int k = cut_window(w, buf.trace, s.ts, s.te, buf.wavelet);
+    if (command_line) {
+        numerics::demean(buf.wavelet, k);
+        numerics::dtrend(buf.wavelet, k);
+    }
+    if (s.blen > 0.0f) numerics::window(s.blen, k, w.delta, buf.wavelet);
+    clear_after(buf.wavelet, w.n);
+    if (s.debug) {
+        set_float("b", s.ts);
+        write_debug("/tmp/decon.wav", buf.wavelet);
+    }
+
+    // Decon input: read raw into dc, cut into the trace buffer.
+    const Trace d = read_trace(names.decon(), buf.dc, "**Trouble reading decon input file.");
+    clear_after(buf.dc, d.n); // nothing of an earlier job reaches the interpolation
+    check_rates(d, w.delta);
+    if (command_line) {
+        numerics::demean(buf.dc, d.n);
+        numerics::dtrend(buf.dc, d.n);
+    }
+    cut_window(d, buf.dc, s.ts, s.te, buf.trace);
+    clear_after(buf.trace, d.n);
+
+    // Conv. file: used whole from its first sample, not cut to the window.
+    int nc = 0;
+    if (s.oconv) {
+        const Trace c = read_trace(names.conv(), buf.cdata, "**Trouble reading decon conv. file.");
+        nc = c.n;
+        numerics::demean(buf.cdata, nc);
+        numerics::dtrend(buf.cdata, nc);
+        clear_after(buf.cdata, nc);
+        check_rates(c, w.delta);
+    }
+
+    if (s.blen > 0.0f) {
+        numerics::window(s.blen, d.n, w.delta, buf.trace);
+        if (s.oconv) numerics::window(s.blen, nc, w.delta, buf.cdata);
+    }
+    if (s.debug) {
+        set_float("b", s.ts);
+        set_int("npts", d.n);
+        write_debug("/tmp/decon.trc", buf.trace);
+        if (s.oconv) {
+            set_int("npts", nc);
+            write_debug("/tmp/decon.cnv", buf.cdata);
+        }
+    }
+
+    // Transform length: room for the longest series and as much zero padding
+    // again, so the division's wrap-around stays out of the data.  dfftr needs
+    // at least 4 points (one-sample traces).
+    const int npts = std::max({w.n, d.n, nc});
+    const int nfft = std::max(numerics::npowr2(2 * npts), 4);
+    const float fny = 1.0f / (2.0f * w.delta);
+    const float df = fny / static_cast<float>(nfft / 2);
+    if (command_line) print_information(npts, nfft, fny, df, w.delta);
+
+    const Division division{s.c, s.agauss, s.tdelay, s.oconv};
+    int nerr = 0;
+    wldecon(buf.trace, buf.wavelet, buf.cdata, buf.d2, nfft, w.delta, df, division, nerr);
+    if (nerr != 0) console::stop("**Wavelet is zero - nothing to deconvolve.");
+
+    const int nout = command_line ? npts : output_count(s, w.delta, nfft);
+    const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
+    if (!std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
+        console::stop("**Result is not finite - check the input traces.");
+
+    set_float("b", -s.tdelay);
+    set_float("user2", s.c);
+    set_float("user3", s.agauss);
+    set_int("npts", nout);
+    traceio::wsac0(names.output(), {}, buf.trace, nerr);
+    if (nerr != 0) {
+        console::err() << console::Record()
+                              .text("**Trouble writing ")
+                              .text(console::upto_blank(names.output()))
+                              .str()
+                       << '\n';
+        console::quit(1);
+    }
+}
+
+} // namespace waterlevel

@@ -1,0 +1,7 @@
+#include "numerics/console.hpp"
+#include "waterlevel/marrick.hpp"
+
+int main(int argc, char** argv) {
+    auto args = console::arguments(argc, argv);
+    return console::run([&] { return waterlevel::marrick(args); });
+}
