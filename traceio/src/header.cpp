@@ -1,0 +1,182 @@
+#include "traceio/header.hpp"
+
+#include "store.hpp"
+#include "traceio/textutil.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace traceio {
+namespace detail {
+
+NumericHeader cmhdr;
+TextHeader kmhdr;
+
+void ensure_initialised() {
+    if (!cmhdr.initialised) {
+        inihdr();
+        inilhf();
+    }
+}
+
+} // namespace detail
+
+using detail::cmhdr;
+using detail::kmhdr;
+using detail::kmlhf;
+
+namespace {
+
+constexpr int errNoField = 1337;
+constexpr int errUndefined = 1336;
+
+// The 8-character lookup key of a name: its significant part (up to the last
+// non-blank, before any NUL), at most 8 characters, upper case, blank-padded.
+std::array<char, 8> lookup_key(std::string_view name) {
+    std::array<char, 8> key;
+    key.fill(' ');
+    modcase(true, name, std::min(indexb(name), 8), key);
+    return key;
+}
+
+// 0-based index of a name in a table, or -1.
+template <std::size_t N>
+int find(std::string_view name, const std::array<std::string_view, N>& table) {
+    const auto key = lookup_key(name);
+    return nequal(std::string_view(key.data(), key.size()), table, static_cast<int>(N)) - 1;
+}
+
+void fill_slot(std::array<char, 8>& slot, std::string_view text) {
+    slot.fill(' ');
+    std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 8), slot.begin());
+}
+
+std::string_view slot_view(const std::array<char, 8>& slot) {
+    return std::string_view(slot.data(), slot.size());
+}
+
+} // namespace
+
+void inihdr() {
+    // The undefined values, the version and the enumeration codes are fixed
+    // when the library is built; this only marks the store as ready.
+    cmhdr.initialised = true;
+}
+
+void inilhf() {
+    // The name tables are constant tables built into the library.
+}
+
+void newhdr() {
+    detail::ensure_initialised();
+    cmhdr.fhdr.fill(FUNDEF);
+    cmhdr.nhdr.fill(IUNDEF);
+    cmhdr.ihdr.fill(IUNDEF);
+    for (auto& slot : kmhdr.khdr) fill_slot(slot, KUNDEF);
+    cmhdr.lhdr = {1, 0, 1, 1, 0}; // LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5
+    cmhdr.nhdr[detail::n::nvhdr] = NVHDR_CURRENT;
+    cmhdr.ihdr[detail::i::iftype] = detail::ITIME;
+}
+
+void setfhv(std::string_view name, float value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.fhdr);
+    if (k < 0) {
+        nerr = errNoField;
+        return;
+    }
+    cmhdr.fhdr[k] = value;
+}
+
+void setnhv(std::string_view name, int value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.nhdr);
+    if (k < 0) {
+        nerr = errNoField;
+        return;
+    }
+    cmhdr.nhdr[k] = value;
+}
+
+void setkhv(std::string_view name, std::string_view value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.khdr);
+    if (k < 0) {
+        nerr = errNoField;
+        return;
+    }
+    fill_slot(kmhdr.khdr[k], value);
+    // KEVNM spans two slots: its characters 9-16 go to the second one.
+    if (k == 1) fill_slot(kmhdr.khdr[2], value.size() > 8 ? value.substr(8) : std::string_view{});
+}
+
+void getnhv(std::string_view name, int& value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.nhdr);
+    if (k < 0) {
+        value = IUNDEF;
+        nerr = errNoField;
+        return;
+    }
+    value = cmhdr.nhdr[k];
+    if (value == IUNDEF) nerr = errUndefined;
+}
+
+void getfhv(std::string_view name, float& value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.fhdr);
+    if (k < 0) {
+        value = FUNDEF;
+        nerr = errNoField;
+        return;
+    }
+    value = cmhdr.fhdr[k];
+    if (value == FUNDEF) nerr = errUndefined;
+}
+
+void getkhv(std::string_view name, std::string& value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.khdr);
+    if (k < 0) {
+        value = std::string(KUNDEF);
+        nerr = errNoField;
+        return;
+    }
+    value.assign(slot_view(kmhdr.khdr[k]));
+    bool undefined = slot_view(kmhdr.khdr[k]) == KUNDEF;
+    if (k == 1) {
+        value.append(slot_view(kmhdr.khdr[2]));
+        undefined = undefined && slot_view(kmhdr.khdr[2]) == KUNDEF;
+    }
+    const auto last = value.find_last_not_of(' ');
+    value.resize(last == std::string::npos ? 0 : last + 1);
+    if (undefined) nerr = errUndefined;
+}
+
+void getlhv(std::string_view name, bool& value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.lhdr);
+    if (k < 0) {
+        value = false;
+        nerr = errNoField;
+        return;
+    }
+    value = cmhdr.lhdr[k] != 0;
+}
+
+void setlhv(std::string_view name, bool value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.lhdr);
+    if (k < 0) {
+        nerr = errNoField;
+        return;
+    }
+    cmhdr.lhdr[k] = value ? 1 : 0;
+}
+
+int enum_code(std::string_view name) {
+    const int k = find(name, kmlhf.enums);
+    return k + 1;
+}
+
+} // namespace traceio

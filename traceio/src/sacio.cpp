@@ -1,0 +1,418 @@
+#include "traceio/sacio.hpp"
+
+#include "byteorder.hpp"
+#include "store.hpp"
+#include "traceio/distaz.hpp"
+#include "traceio/header.hpp"
+#include "traceio/zfile.hpp"
+#include "units.hpp"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace traceio {
+
+using detail::cmhdr;
+using detail::kmhdr;
+namespace fh = detail::f;
+namespace nh = detail::n;
+namespace ih = detail::i;
+namespace lh = detail::l;
+
+namespace {
+
+constexpr int errOpen = 101;
+constexpr int errDenied = 108;
+constexpr int errRead = 114;
+constexpr int errWrite = 115;
+constexpr int errUneven = 801;
+
+constexpr int numericBytes = 4 * detail::numeric_words; // 440
+constexpr int textBytes = 4 * detail::text_words;       // 192
+constexpr int dataWord = detail::header_words;          // first sample at word 158
+
+using NumericBytes = std::array<std::byte, numericBytes>;
+using HeaderBytes = std::array<std::byte, detail::header_bytes>;
+
+// A file was written little-endian when its version word reads 6 only in
+// that order; anything else is taken as big-endian.
+bool written_little(const std::byte* numeric) {
+    const std::byte* version = numeric + 4 * (70 + nh::nvhdr);
+    return detail::load_word(version, false) != NVHDR_CURRENT &&
+           detail::load_word(version, true) == NVHDR_CURRENT;
+}
+
+// Numeric header words from file bytes into the store.
+void load_numeric(const std::byte* in, bool little) {
+    auto word = [&](int k) { return detail::load_word(in + 4 * k, little); };
+    int k = 0;
+    for (auto& v : cmhdr.fhdr) v = std::bit_cast<float>(word(k++));
+    for (auto& v : cmhdr.nhdr) v = std::bit_cast<std::int32_t>(word(k++));
+    for (auto& v : cmhdr.ihdr) v = std::bit_cast<std::int32_t>(word(k++));
+    for (auto& v : cmhdr.lhdr) v = std::bit_cast<std::int32_t>(word(k++));
+}
+
+// The store's numeric words as big-endian file bytes.
+void save_numeric(std::byte* out) {
+    int k = 0;
+    auto put = [&](std::uint32_t v) { detail::store_big(out + 4 * k++, v); };
+    for (float v : cmhdr.fhdr) put(std::bit_cast<std::uint32_t>(v));
+    for (auto v : cmhdr.nhdr) put(std::bit_cast<std::uint32_t>(v));
+    for (auto v : cmhdr.ihdr) put(std::bit_cast<std::uint32_t>(v));
+    for (auto v : cmhdr.lhdr) put(std::bit_cast<std::uint32_t>(v));
+}
+
+void load_text(std::span<const std::byte> in) {
+    std::array<char, textBytes> text;
+    zgetc(in, text, textBytes);
+    for (std::size_t s = 0; s < kmhdr.khdr.size(); ++s)
+        std::copy_n(text.begin() + 8 * s, 8, kmhdr.khdr[s].begin());
+}
+
+void save_text(std::span<std::byte> out) {
+    std::array<char, textBytes> text;
+    for (std::size_t s = 0; s < kmhdr.khdr.size(); ++s)
+        std::copy_n(kmhdr.khdr[s].begin(), 8, text.begin() + 8 * s);
+    zputc(std::string_view(text.data(), text.size()), out, textBytes);
+}
+
+// Reverses the bytes of each sample read in the other byte order.
+void reverse_words(std::span<float> v) {
+    auto bytes = std::as_writable_bytes(v);
+    for (std::size_t k = 0; k < bytes.size(); k += 4) std::reverse(&bytes[k], &bytes[k] + 4);
+}
+
+// Closes a handle when it goes out of scope.
+class OpenFile {
+  public:
+    OpenFile(int nfu, std::string_view name) : nfu_(nfu), name_(name) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() { close(); }
+    int close() {
+        int err = 0;
+        if (open_) zclose(nfu_, name_, err);
+        open_ = false;
+        return err;
+    }
+    int handle() const { return nfu_; }
+
+  private:
+    int nfu_;
+    std::string_view name_;
+    bool open_ = true;
+};
+
+// Fills DIST, AZ, BAZ and GCARC from the coordinates when LCALDA asks for it.
+void compute_distances() {
+    auto& h = cmhdr.fhdr;
+    if (h[fh::stla] == FUNDEF || h[fh::stlo] == FUNDEF || h[fh::evla] == FUNDEF ||
+        h[fh::evlo] == FUNDEF || cmhdr.lhdr[lh::lcalda] == 0)
+        return;
+    const int body = cmhdr.ihdr[ih::body] == IUNDEF ? detail::IEARTH : cmhdr.ihdr[ih::body];
+    int err = 0;
+    distaz(body, h[fh::evla], h[fh::evlo], std::span(&h[fh::stla], 1), std::span(&h[fh::stlo], 1),
+           1, std::span(&h[fh::dist], 1), std::span(&h[fh::az], 1), std::span(&h[fh::baz], 1),
+           std::span(&h[fh::gcarc], 1), err);
+    if (err != 0) h[fh::dist] = h[fh::az] = h[fh::baz] = h[fh::gcarc] = FUNDEF;
+}
+
+// Writes n samples at word offset, converted to big-endian a piece at a time
+// through a fixed buffer; the caller's array is only read.
+void write_samples(int nfu, std::span<const float> v, int n, int offset, int& nerr) {
+    static std::array<std::byte, 512> piece;
+    constexpr int per = static_cast<int>(piece.size() / 4);
+    nerr = 0;
+    for (int k = 0; k < n && nerr == 0; k += per) {
+        const int m = std::min(per, n - k);
+        for (int j = 0; j < m; ++j)
+            detail::store_big(piece.data() + 4 * j, std::bit_cast<std::uint32_t>(v[k + j]));
+        zwabs(nfu, piece, m, offset + k, nerr);
+    }
+}
+
+// Header and data blocks of the current trace to an open handle.
+void write_trace(int nfu, std::span<const float> x, std::span<const float> y, int npts, bool leven,
+                 int& nerr) {
+    HeaderBytes header;
+    save_numeric(header.data());
+    save_text(std::span(header).subspan(numericBytes));
+    zwabs(nfu, std::span(header).first(numericBytes), detail::numeric_words, 0, nerr);
+    if (nerr == 0)
+        zwabs(nfu, std::span(header).subspan(numericBytes), detail::text_words,
+              detail::numeric_words, nerr);
+    if (nerr == 0) write_samples(nfu, y, npts, dataWord, nerr);
+    if (nerr == 0 && !leven) write_samples(nfu, x, npts, dataWord + npts, nerr);
+    if (nerr != 0) nerr = errWrite;
+}
+
+// Creates a new file beside target, exclusively and without following a
+// symbolic link, under a name no other writer uses; -1 on failure.
+int create_beside(const std::string& target, std::string& temp) {
+    static std::atomic<unsigned> serial{0};
+    const auto slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = target.substr(dir.size()).substr(0, 40);
+    const auto seed =
+        static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned long tag = seed ^ (static_cast<unsigned long>(::getpid()) << 20) ^
+                            (serial.fetch_add(1) * 2654435761ul);
+        std::string suffix;
+        for (int c = 0; c < 8; ++c, tag /= 36)
+            suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[tag % 36];
+        temp = dir + "." + base + "." + suffix + ".part";
+        const int fd =
+            ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// The record-based path's messages: one line on standard error after a blank.
+void report(const std::string& line) {
+    std::fprintf(stderr, " %s\n", line.c_str());
+}
+
+// The name as the record-based messages show it: up to and including its
+// first blank, or all of it when it has none.
+std::string shown_name(std::string_view name) {
+    const auto blank = name.find(' ');
+    return std::string(blank == std::string_view::npos ? name : name.substr(0, blank + 1));
+}
+
+} // namespace
+
+void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, float& del, int max,
+           int& nerr) {
+    nerr = 0;
+    detail::ensure_initialised();
+    // A command pipe cannot deliver a trace.
+    std::string_view stripped;
+    if (!detail::strip_name(name, stripped) || (!stripped.empty() && stripped.front() == '|')) {
+        nerr = errOpen;
+        return;
+    }
+    int nfu = 0;
+    zopenc(nfu, name, 0, 1, 0, nerr);
+    if (nerr != 0) {
+        nerr = nerr == 1 ? errDenied : errOpen;
+        return;
+    }
+    OpenFile file(nfu, name);
+    // Only a regular file holds a trace: a directory or a FIFO is refused
+    // before any read could fail oddly or wait for a writer.
+    struct stat st {};
+    if (::fstat(-nfu, &st) != 0 || !S_ISREG(st.st_mode)) {
+        nerr = errOpen;
+        return;
+    }
+
+    HeaderBytes header;
+    zrabs(nfu, std::span(header).first(numericBytes), detail::numeric_words, 0, nerr);
+    if (nerr == 0)
+        zrabs(nfu, std::span(header).subspan(numericBytes), detail::text_words,
+              detail::numeric_words, nerr);
+    if (nerr != 0) {
+        nerr = errRead;
+        return;
+    }
+    const bool little = written_little(header.data());
+    load_numeric(header.data(), little);
+    load_text(std::span(header).subspan(numericBytes));
+
+    if (cmhdr.lhdr[lh::leven] == 0) {
+        nerr = errUneven;
+        return;
+    }
+    beg = cmhdr.fhdr[fh::b];
+    del = cmhdr.fhdr[fh::delta];
+    const int capacity =
+        static_cast<int>(std::min<long long>(max, static_cast<long long>(y.size())));
+    if (capacity == 0) {
+        nlen = 0; // header only: NPTS and E stay as in the file
+    } else {
+        const int npts = cmhdr.nhdr[nh::npts];
+        const int n = npts <= capacity ? npts : capacity;
+        zrabs(nfu, std::as_writable_bytes(y), n, dataWord, nerr);
+        if (nerr != 0) {
+            nerr = errRead;
+            nlen = 0;
+            return;
+        }
+        if (little != detail::host_little) reverse_words(y.first(static_cast<std::size_t>(n)));
+        nlen = n;
+        cmhdr.nhdr[nh::npts] = n;
+        cmhdr.fhdr[fh::e] = beg + static_cast<float>(n - 1) * del;
+    }
+    compute_distances();
+}
+
+void wsac0(std::string_view name, std::span<const float> x, std::span<const float> y, int& nerr) {
+    nerr = 0;
+    const int npts = cmhdr.nhdr[nh::npts];
+    const bool leven = cmhdr.lhdr[lh::leven] != 0;
+    int unit = 0;
+    zgtfun(unit, nerr);
+    if (nerr != 0) return;
+    // The data blocks must lie within the arrays given and within a file.
+    const bool fits = npts >= 0 && static_cast<std::size_t>(npts) <= y.size() &&
+                      (leven || static_cast<std::size_t>(npts) <= x.size()) &&
+                      npts <= (INT_MAX - dataWord) / 2;
+
+    if (!name.empty() && name.front() == '|') {
+        // A memory file is sized to its final length and written in place.
+        if (!fits) {
+            nerr = errWrite;
+            return;
+        }
+        int nfu = 0;
+        znfile(nfu, name, "DATA", dataWord + (leven ? npts : 2 * npts), nerr);
+        if (nerr != 0) return;
+        write_trace(nfu, x, y, npts, leven, nerr);
+        int ignored = 0;
+        zclose(nfu, name, ignored);
+        return;
+    }
+
+    // Any other file is written whole under a temporary name and then renamed
+    // over the target, so a failure leaves an older file of that name intact.
+    std::string_view stripped;
+    if (!detail::strip_name(name, stripped) || stripped.empty()) {
+        nerr = errOpen;
+        return;
+    }
+    const std::string target(stripped);
+    std::string temp;
+    const int fd = create_beside(target, temp);
+    if (fd < 0) {
+        nerr = errOpen;
+        return;
+    }
+    if (fits)
+        write_trace(-fd, x, y, npts, leven, nerr);
+    else
+        nerr = errWrite;
+    if (::close(fd) != 0 && nerr == 0) nerr = errWrite;
+    if (nerr == 0 && ::rename(temp.c_str(), target.c_str()) != 0) nerr = errOpen;
+    if (nerr != 0) ::unlink(temp.c_str());
+}
+
+void wsac1(std::string_view name, std::span<const float> y, int nlen, float beg, float del,
+           int& nerr) {
+    detail::ensure_initialised();
+    newhdr();
+    cmhdr.nhdr[nh::npts] = nlen;
+    cmhdr.fhdr[fh::delta] = del;
+    cmhdr.lhdr[lh::leven] = 1;
+    cmhdr.fhdr[fh::b] = beg;
+    cmhdr.fhdr[fh::e] = beg + static_cast<float>(nlen - 1) * del;
+    wsac0(name, {}, y, nerr);
+}
+
+bool saciou(int& unit) {
+    for (int u = 9; u <= detail::max_unit; ++u) {
+        if (!detail::unit_is_open(u)) {
+            unit = u;
+            return true;
+        }
+    }
+    return false;
+}
+
+void rsach(std::string_view name, int& nerr) {
+    nerr = 0;
+    newhdr();
+    int unit = 0;
+    if (!saciou(unit)) {
+        report("**Can't find unit to read SAC file header!");
+        nerr = -2;
+        return;
+    }
+    HeaderBytes record;
+    std::string_view stripped;
+    nerr = detail::strip_name(name, stripped) ? 0 : ENAMETOOLONG;
+    if (nerr == 0)
+        nerr = detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Records,
+                                    detail::header_bytes);
+    if (nerr == 0) {
+        nerr = detail::unit_read_record(unit, 1, record);
+        detail::unit_disconnect(unit, false);
+    }
+    if (nerr != 0) {
+        report("**Can't read SAC file " + shown_name(name));
+        return;
+    }
+    load_numeric(record.data(), written_little(record.data()));
+    load_text(std::span(record).subspan(numericBytes));
+}
+
+void wsach(std::string_view name, int& nerr) {
+    nerr = 0;
+    if (cmhdr.nhdr[nh::nvhdr] != NVHDR_CURRENT) {
+        report("**Version number isn't right in header.  Initialized?");
+        nerr = -1;
+        return;
+    }
+    int unit = 0;
+    if (!saciou(unit)) {
+        report("**Can't find unit to read SAC file header!");
+        nerr = -2;
+        return;
+    }
+    HeaderBytes record;
+    save_numeric(record.data());
+    save_text(std::span(record).subspan(numericBytes));
+    std::string_view stripped;
+    nerr = detail::strip_name(name, stripped) ? 0 : ENAMETOOLONG;
+    if (nerr == 0)
+        nerr = detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Records,
+                                    detail::header_bytes);
+    if (nerr == 0) {
+        nerr = detail::unit_write_record(unit, 1, record);
+        const int closed = detail::unit_disconnect(unit, false);
+        if (nerr == 0) nerr = closed;
+    }
+    if (nerr != 0) report("**Can't write SAC file " + shown_name(name));
+}
+
+void swap(void* dest, int /*len*/, bool keep, const void* src) {
+    std::array<std::byte, 4> w;
+    std::memcpy(w.data(), src, 4);
+    if (!keep) std::reverse(w.begin(), w.end());
+    std::memcpy(dest, w.data(), 4);
+}
+
+int endian_type() {
+    return detail::host_little ? 1 : 0;
+}
+
+namespace {
+template <std::size_t Size> void reverse_each(void* array, int count) {
+    if constexpr (!detail::host_little) return;
+    auto* p = static_cast<std::byte*>(array);
+    for (int k = 0; k < count; ++k, p += Size) std::reverse(p, p + Size);
+}
+} // namespace
+
+void swap_bytes16(void* array, int count) {
+    reverse_each<2>(array, count);
+}
+void swap_bytes32(void* array, int count) {
+    reverse_each<4>(array, count);
+}
+void swap_bytes64(void* array, int count) {
+    reverse_each<8>(array, count);
+}
+
+} // namespace traceio
