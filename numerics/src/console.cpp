@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <new>
 #include <string>
@@ -148,22 +150,18 @@ std::string g15_8(float value) {
     if (std::isnan(v)) return right_aligned("NaN", 15);
     if (std::isinf(v)) return right_aligned(v > 0 ? "Infinity" : "-Infinity", 15);
     if (v == 0.0) return fixed_field(0.0, 11, 7) + "    ";
-    // Eight significant digits decide the magnitude: d.ddddddde+xx.
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.7e", v);
-    std::string sci = buf;
-    const std::size_t epos = sci.find('e');
-    const int e10 = std::stoi(sci.substr(epos + 1));
+    // Eight significant digits decide the magnitude: [-]d.ddddddde[+-]xx.
+    char sci[40];
+    std::snprintf(sci, sizeof sci, "%.7e", v);
+    const char* mant = sci[0] == '-' ? sci + 1 : sci;
+    const int e10 = std::atoi(std::strchr(sci, 'e') + 1);
     const int k = e10 + 1; // 10^(k-1) <= |v| < 10^k after rounding
     if (k >= 0 && k <= 8) return fixed_field(v, 11, 8 - k) + "    ";
     // Exponent form 0.dddddddd E+ee.
-    const bool negative = sci[0] == '-';
-    const std::size_t d0 = negative ? 1 : 0;
-    std::string digits = sci.substr(d0, 1) + sci.substr(d0 + 2, 7);
-    char exp[16];
-    std::snprintf(exp, sizeof exp, "%c%02d", k < 0 ? '-' : '+', k < 0 ? -k : k);
-    std::string s = std::string(negative ? "-" : "") + "0." + digits + "E" + exp;
-    return right_aligned(s, 15);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%s0.%c%.7sE%c%02d", sci[0] == '-' ? "-" : "", mant[0], mant + 2,
+                  k < 0 ? '-' : '+', k < 0 ? -k : k);
+    return right_aligned(buf, 15);
 }
 
 std::string_view upto_blank(std::string_view s) {
