@@ -24,6 +24,13 @@ bool power_of_two(long n) {
     return n > 0 && (n & (n - 1)) == 0;
 }
 
+// e^{i angle} in single precision.  With a zero real part the complex
+// exponential is exactly (cos angle, sin angle); calling the two directly
+// gives the same bits at a fraction of the cost.
+std::complex<float> unit(float angle) {
+    return {std::cos(angle), std::sin(angle)};
+}
+
 // Bit-reversal permutation by pairwise swaps.
 void bit_reverse(std::span<std::complex<float>> z, int m) {
     int j = 0;
@@ -47,8 +54,7 @@ void pair_terms(std::span<float> x, int h, float sgn) {
         const int a = 2 * k, b = 2 * (h - k);
         const float sR = x[a] + x[b], dR = x[a] - x[b];
         const float sI = x[a + 1] + x[b + 1], dI = x[a + 1] - x[b + 1];
-        const std::complex<float> w =
-            std::exp(std::complex<float>(0.0f, static_cast<float>(k) * theta));
+        const std::complex<float> w = unit(static_cast<float>(k) * theta);
         const float wr = w.real(), wi = w.imag();
         const float m = dR * wr - sI * wi;
         const float p = wr * sI + wi * dR;
@@ -70,7 +76,7 @@ void fft(std::span<std::complex<float>> z, int m, int isign) {
     for (int span = 1; span < m; span *= 2) {
         for (int q = 0; q < span; ++q) {
             const float angle = sign * pi_fft * static_cast<float>(q) / static_cast<float>(span);
-            const std::complex<float> w = std::exp(std::complex<float>(0.0f, angle));
+            const std::complex<float> w = unit(angle);
             const float wr = w.real(), wi = w.imag();
             for (int r = q; r < m; r += 2 * span) {
                 std::complex<float>& a = z[r];
