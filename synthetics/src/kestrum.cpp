@@ -1,0 +1,337 @@
+// The synthetics driver: options, one model per input line, the frequency
+// loop, the transform to time and the SAC traces.
+#include "synthetics/kestrum.hpp"
+
+#include "synthetics/reflectivity.hpp"
+#include "synthetics/stack.hpp"
+
+#include "numerics/console.hpp"
+#include "numerics/fft.hpp"
+#include "numerics/parse.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacio.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <istream>
+#include <ostream>
+#include <string_view>
+
+namespace synthetics {
+namespace {
+
+constexpr float two_pi = 6.2831855f;
+constexpr int spectrum_capacity = 8192; // complex elements per spectrum
+constexpr int max_spectrum = 4096;      // nf + 1 at most: nfft <= 4096
+constexpr float window_seconds = 200.0f;
+constexpr float padding_seconds = 20.0f;
+constexpr size_t line_length = 256;
+
+struct Settings {
+    float delta = 0.0f;      // sample interval (s)
+    float p = -1.0f;         // slowness (s/km)
+    bool per_degree = false; // slowness given in s/deg
+    bool per_line = false;   // slowness on each input line
+    int wave = 1;            // 1 incident P, 2 incident S
+    char response = 'f';
+    bool spherical = false;
+    bool list = false;
+    bool z = true, r = true, t = true;
+};
+
+// The five spectra (Z and R for incident P, Z and R for incident S, T); each
+// turns in place into its time series.
+struct Spectra {
+    std::array<cfloat, spectrum_capacity> zp, rp, zs, rs, t;
+};
+Spectra spectra;
+Layers layers;
+
+std::span<float> samples(std::array<cfloat, spectrum_capacity>& a) {
+    return {reinterpret_cast<float*>(a.data()), 2 * a.size()};
+}
+
+std::string_view trimmed(std::string_view s) {
+    size_t end = s.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
+}
+
+// One real in free format (blanks and commas separate items).
+bool read_real(std::string_view text, float& value) {
+    float v[1];
+    if (numerics::read_reals(text, v) != 1 || !std::isfinite(v[0])) return false;
+    value = v[0];
+    return true;
+}
+
+// s/deg to s/km on a sphere of circumference 40030.176 km.
+float per_km(float x) {
+    return x * 360.0f / 40030.176f;
+}
+
+Settings parse_options(std::span<const std::string> args) {
+    Settings s;
+    auto value = [&](size_t& i) -> std::string_view {
+        return i + 1 < args.size() ? std::string_view(args[++i]) : std::string_view{};
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view a = trimmed(args[i]);
+        if (a == "-sps" || a == "-dt") {
+            float x = 0.0f;
+            if (!read_real(value(i), x) || !(x > 0.0f)) console::stop("**Bad -dt value");
+            float delta = a == "-sps" ? 1.0f / x : x;
+            if (!std::isfinite(delta) || !(delta > 0.0f)) console::stop("**Bad -dt value");
+            s.delta = delta;
+        } else if (a == "-p") {
+            if (i + 1 >= args.size()) continue; // no value: the slowness stays unset
+            std::string_view x = trimmed(args[i + 1]);
+            std::string_view unit = i + 2 < args.size() ? trimmed(args[i + 2]) : "";
+            i += 2;
+            if (unit != "s/km" && unit != "s/deg")
+                console::stop("**Bad slowness unit (s/deg or s/km needed)");
+            s.per_degree = unit == "s/deg";
+            if (x == "read") {
+                s.per_line = true;
+                continue;
+            }
+            float p = 0.0f;
+            if (!read_real(x, p) || p < 0.0f) console::stop("**Bad -p value");
+            s.p = s.per_degree ? per_km(p) : p;
+            s.per_line = false;
+        } else if (a == "-type") {
+            std::string_view c = trimmed(value(i));
+            if (c == "p" || c == "P")
+                s.wave = 1;
+            else if (c == "s" || c == "S")
+                s.wave = 2;
+            else
+                console::stop("**Bad RF -type (should be either S or P)");
+        } else if (a.substr(0, 5) == "-resp") {
+            std::string_view w = value(i);
+            s.response = w.empty() ? ' ' : w[0];
+        } else if (a.substr(0, 4) == "-con") {
+            s.list = true;
+        } else if (a.substr(0, 4) == "-sph") {
+            s.spherical = true;
+        } else if (a.substr(0, 4) == "-gen") {
+            std::string_view w = value(i);
+            s.z = w.find('z') != w.npos;
+            s.r = w.find('r') != w.npos;
+            s.t = w.find('t') != w.npos;
+        } else {
+            throw console::Ending(
+                1, console::Record().text("**Unrecognized parameter: ").text(a).str());
+        }
+    }
+    return s;
+}
+
+// Next model name (and slowness with per-line slowness).  False at the end
+// of input; `skipped` is set when a per-line slowness was missing or unreadable.
+bool next_model(const Settings& s, std::string& name, float& p, bool& skipped) {
+    std::string line;
+    while (std::getline(console::in(), line)) {
+        if (line.size() > line_length) line.resize(line_length);
+        std::string_view text = trimmed(line);
+        if (!s.per_line) {
+            name = text;
+            p = s.p;
+            return true;
+        }
+        size_t gap = line.find(' ');
+        float x = 0.0f;
+        if (gap == std::string::npos || !read_real(std::string_view(line).substr(gap + 1), x)) {
+            skipped = true;
+            continue;
+        }
+        name = line.substr(0, gap);
+        p = s.per_degree ? per_km(x) : x;
+        return true;
+    }
+    return false;
+}
+
+struct Sampling {
+    int npts, nfft, nf, nshift;
+    float df;
+};
+
+Sampling sampling(float delta) {
+    float window = window_seconds / delta + 1.5f;
+    if (!(window < static_cast<float>(max_spectrum + 1))) console::stop("**Time window too long.");
+    Sampling g;
+    g.npts = static_cast<int>(window);
+    // The transform needs at least 4 points; a coarser sampling still gets a
+    // valid (if short) trace.
+    g.nfft = std::max(numerics::npowr2(g.npts), 4);
+    g.nf = g.nfft / 2;
+    if (g.nf + 1 > max_spectrum) console::stop("**Time window too long.");
+    g.df = 1.0f / (static_cast<float>(g.nfft) * delta);
+    g.nshift = static_cast<int>(std::lround(padding_seconds / delta));
+    return g;
+}
+
+void frequency_loop(int n, const Sampling& g) {
+    const cfloat I(0.0f, 1.0f);
+    Spectra& x = spectra;
+    for (int j = 0; j < g.nf; ++j) {
+        float f = static_cast<float>(j) * g.df;
+        cfloat o1, o2, o3, o4, o5;
+        rcvrfn(cfloat(f, 0.0f), n, o1, o2, o3, o4, o5);
+        size_t k = static_cast<size_t>(j);
+        x.zp[k] = I * o1;
+        x.rp[k] = o3;
+        x.zs[k] = o2;
+        x.rs[k] = I * o4;
+        x.t[k] = o5;
+    }
+    size_t k = static_cast<size_t>(g.nf);
+    x.zp[k] = x.rp[k] = x.zs[k] = x.rs[k] = x.t[k] = 0.0f;
+}
+
+// Delays the spectra so that the direct wave lands at `arrival` seconds
+// (advancing them by the vertical delay `total`).
+void align(std::array<cfloat, spectrum_capacity>* const* series, int count, float total,
+           float arrival, const Sampling& g, float delta) {
+    float span = static_cast<float>(g.nfft) * delta;
+    for (int j = 0; j <= g.nf; ++j) {
+        float phase = two_pi * static_cast<float>(j) * (total - arrival) / span;
+        cfloat shift = std::exp(cfloat(0.0f, phase));
+        for (int c = 0; c < count; ++c) (*series[c])[static_cast<size_t>(j)] *= shift;
+    }
+}
+
+void to_time(std::array<cfloat, spectrum_capacity>& a, const Sampling& g) {
+    numerics::dfftr(samples(a), g.nfft, "inverse", g.df);
+}
+
+// Moves samples 1..npts up by nshift and clears the first nshift.
+void pad(std::array<cfloat, spectrum_capacity>& a, const Sampling& g) {
+    std::span<float> x = samples(a);
+    std::copy_backward(x.begin(), x.begin() + g.npts, x.begin() + g.npts + g.nshift);
+    std::fill(x.begin(), x.begin() + g.nshift, 0.0f);
+}
+
+void set_header(const Settings& s, float p, const Sampling& g, float delta) {
+    int e = 0;
+    traceio::newhdr();
+    using traceio::setfhv, traceio::setnhv, traceio::setkhv;
+    setfhv("evla", 0.001f, e), setfhv("evlo", 0.001f, e), setfhv("evdp", 0.0f, e);
+    setfhv("stla", 0.001f, e), setfhv("stlo", 90.0f, e);
+    setfhv("baz", 270.0f, e), setfhv("az", 90.0f, e), setfhv("gcarc", 90.0f, e);
+    setnhv("nzyear", 1999, e), setnhv("nzjday", 365, e), setnhv("nzhour", 23, e);
+    setnhv("nzmin", 59, e), setnhv("nzsec", 59, e), setnhv("nzmsec", 999, e);
+    float b = s.wave == 1 ? -20.0f : -90.0f;
+    int count = g.npts + g.nshift;
+    setfhv("b", b, e);
+    setfhv("e", b + static_cast<float>(count - 1) * delta, e);
+    setfhv("delta", delta, e);
+    setnhv("npts", count, e);
+    if (s.per_degree) {
+        setfhv("user0", p * two_pi * 6371.0f / 360.0f, e);
+        setkhv("kuser0", "s/deg", e);
+    } else {
+        setfhv("user0", p, e);
+        setkhv("kuser0", "s/km", e);
+    }
+    if (s.wave == 1) {
+        setfhv("a", -10.0f, e), setfhv("f", 80.0f, e), setkhv("ka", "P", e);
+    } else {
+        setfhv("a", -75.0f, e), setfhv("f", 3.0f, e), setkhv("ka", "S", e);
+        setfhv("t0", -85.0f, e), setfhv("t1", -75.0f, e);
+    }
+    setkhv("kt0", "noise", e), setkhv("kt1", "_", e);
+}
+
+struct Component {
+    bool enabled;
+    const char* ending;
+    std::array<cfloat, spectrum_capacity>* series;
+    float cmpaz, cmpinc;
+};
+
+// Computes and writes the traces of one model; false if a file could not be
+// written.
+bool synthesize(const Settings& s, const std::string& name, float p) {
+    Layers& m = layers;
+    if (!read_layers(name, m)) console::quit(1);
+    check_layers(m, name);
+    if (s.spherical) flatten(m, name);
+    check_slowness(m, p, s.wave, name);
+    default_attenuation(m);
+
+    const float delta = s.delta;
+    Sampling g = sampling(delta);
+    float tp = 0.0f, ts = 0.0f;
+    fill_model(m, p, s.response, tp, ts);
+    ifmat(cfloat(p, 0.0f), cfloat(1.0f, 0.0f), m.n);
+    frequency_loop(m.n, g);
+
+    Spectra& x = spectra;
+    Component parts[3] = {{s.z, "_sp.z", nullptr, 0.0f, 0.0f},
+                          {s.r, "_sp.r", nullptr, 90.0f, 90.0f},
+                          {s.t, "_sp.t", &x.t, 0.0f, 90.0f}};
+    if (s.wave == 1) {
+        std::array<cfloat, spectrum_capacity>* shifted[] = {&x.zp, &x.rp};
+        align(shifted, 2, tp, 0.0f, g, delta);
+        std::fill(x.t.begin(), x.t.begin() + g.nf + 1, cfloat(0.0f));
+        parts[0].series = &x.zp, parts[1].series = &x.rp;
+        if (s.z) to_time(x.zp, g);
+        if (s.r) to_time(x.rp, g);
+    } else {
+        std::array<cfloat, spectrum_capacity>* shifted[] = {&x.zs, &x.rs, &x.t};
+        align(shifted, 3, ts, 70.0f, g, delta);
+        parts[0].series = &x.zs, parts[1].series = &x.rs;
+        if (s.z) to_time(x.zs, g);
+        if (s.r) to_time(x.rs, g);
+        if (s.t) to_time(x.t, g);
+    }
+    const size_t count = static_cast<size_t>(g.npts + g.nshift);
+    for (Component& c : parts) {
+        pad(*c.series, g);
+        if (!c.enabled) continue;
+        auto y = samples(*c.series).first(count);
+        if (!std::all_of(y.begin(), y.end(), [](float v) { return std::isfinite(v); }))
+            console::stop("**Non-finite samples in the synthetics of model file '" + name + "'");
+    }
+
+    set_header(s, p, g, delta);
+    bool written = true;
+    std::string listing;
+    for (const Component& c : parts) {
+        if (!c.enabled) continue;
+        int e = 0;
+        traceio::setfhv("cmpaz", c.cmpaz, e);
+        traceio::setfhv("cmpinc", c.cmpinc, e);
+        std::string file = name + c.ending;
+        int nerr = 0;
+        traceio::wsac0(file, {}, samples(*c.series).first(count), nerr);
+        if (nerr != 0) {
+            console::err() << console::Record().text("**Trouble writing ").text(file).str() << '\n';
+            written = false;
+        } else {
+            listing += file + " ";
+        }
+    }
+    if (s.list) console::out() << listing << '\n';
+    console::out().flush();
+    return written;
+}
+
+} // namespace
+
+int kestrum(std::span<const std::string> args) {
+    Settings s = parse_options(args);
+    if (!(s.delta > 0.0f)) console::stop("**No sample rate given (-sps or -dt)");
+    if (!s.per_line && s.p < 0.0f) console::stop("**No slowness given (-p x s/km or s/deg)");
+
+    int status = 0;
+    std::string name;
+    float p = s.p;
+    bool skipped = false;
+    while (next_model(s, name, p, skipped))
+        if (!synthesize(s, name, p)) status = 1;
+    return skipped ? 1 : status;
+}
+
+} // namespace synthetics

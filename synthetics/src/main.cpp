@@ -1,0 +1,7 @@
+#include "numerics/console.hpp"
+#include "synthetics/kestrum.hpp"
+
+int main(int argc, char** argv) {
+    auto args = console::arguments(argc, argv);
+    return console::run([&] { return synthetics::kestrum(args); });
+}
