@@ -35,7 +35,9 @@ void pause(std::string_view message) {
     e.flush();
     out().flush();
     std::string answer;
-    if (std::getline(in(), answer) && answer == "go") {
+    const bool got = static_cast<bool>(std::getline(in(), answer));
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back(); // a line from a CRLF file
+    if (got && answer == "go") {
         e << "RESUMED\n";
         return;
     }

@@ -78,6 +78,11 @@ TEST(Pause, GoResumes) {
     EXPECT_EQ(rest, "next line"); // only the answer line was consumed
 }
 
+TEST(Pause, GoFromCrlfLineResumes) {
+    Redirect r("go\r\n");
+    EXPECT_NO_THROW(console::pause());
+}
+
 TEST(Pause, AnythingElseEndsTheRun) {
     for (const char* answer : {"no\n", "go on\n", "", "GO\n"}) {
         Redirect r(answer);
