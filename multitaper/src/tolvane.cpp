@@ -1,0 +1,310 @@
+// The driver: command line, job lines, the checks on windows and traces,
+// the calls on the core and the output trace with its coherence.
+#include "multitaper/tolvane.hpp"
+
+#include "multitaper/spectra.hpp"
+#include "numerics/condition.hpp"
+#include "numerics/console.hpp"
+#include "numerics/parse.hpp"
+#include "numerics/realft.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacio.hpp"
+
+#include <array>
+#include <cmath>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace multitaper {
+namespace {
+
+constexpr std::size_t name_length = 80;
+constexpr std::size_t line_length = 256;
+constexpr int max_samples = 32000;
+constexpr int last_index = max_samples - 1;
+constexpr float rate_tolerance = 0.001f;
+
+// Settings carried through the whole run, and the job now being done.
+struct Settings {
+    float freq = 5.0f;
+    float shift = 10.0f;
+    bool debug = false;
+    bool batch = true;
+    float decon_start = 0.0f, decon_end = 0.0f;
+    float wavelet_start = 0.0f, wavelet_end = 0.0f;
+    float noise_start = 0.0f, noise_end = 0.0f;
+    std::string wavelet, decon, output;
+};
+
+// Every buffer of a job, in static storage and reused from line to line.
+struct Storage {
+    std::array<float, max_samples> wavelet{};
+    std::array<float, max_samples> trace{};
+    Workspace work{};
+    TaperSet tapers{};
+};
+Storage storage;
+
+std::string cut(std::string_view s, std::size_t n) {
+    return std::string(s.substr(0, n));
+}
+
+// A file name as the file calls see it: trailing blanks are padding.
+std::string_view file_name(const std::string& s) {
+    const auto end = s.find_last_not_of(' ');
+    return end == std::string::npos ? std::string_view{} : std::string_view(s).substr(0, end + 1);
+}
+
+void warn(const console::Record& r) {
+    console::err() << r.str() << '\n';
+}
+
+// Reads the value after args[i] into v; an unreadable or missing value has
+// already been reported by gnum and ends the run.
+void take_value(std::span<const std::string> args, std::size_t& i, float& v,
+                std::string_view name) {
+    ++i;
+    const std::string text = i < args.size() ? cut(args[i], name_length) : std::string();
+    if (numerics::gnum(text, v, name) != 0) console::quit(1);
+}
+
+// Scans the command line; false when an argument was skipped.
+bool scan(std::span<const std::string> args, Settings& s) {
+    bool clean = true;
+    int positional = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string arg = cut(args[i], name_length);
+        if (arg.substr(0, 5) == "-freq") {
+            take_value(args, i, s.freq, "-freq value");
+        } else if (arg == "-shift") {
+            take_value(args, i, s.shift, "time shift value");
+        } else if (arg == "-debug") {
+            s.debug = true;
+        } else if (arg == "-window") {
+            take_value(args, i, s.decon_start, "deconvolution start");
+            take_value(args, i, s.decon_end, "deconvolution end");
+            s.batch = false;
+        } else if (arg == "-wavelet") {
+            take_value(args, i, s.wavelet_start, "wavelet start");
+            take_value(args, i, s.wavelet_end, "wavelet end");
+            s.batch = false;
+        } else if (arg == "-noise") {
+            take_value(args, i, s.noise_start, "noise window start");
+            take_value(args, i, s.noise_end, "noise window end");
+            s.batch = false;
+        } else if (positional < 3) {
+            (positional == 0 ? s.wavelet : positional == 1 ? s.decon : s.output) = arg;
+            ++positional;
+        } else {
+            warn(console::Record()
+                     .text("**Dont understand ")
+                     .text(console::upto_blank(arg))
+                     .text(", skipping."));
+            clean = false;
+        }
+    }
+    return clean;
+}
+
+// Reads a job line into the settings; false (with a message) when it does
+// not hold nine tokens and six window values.
+bool read_job(const std::string& raw, int line_number, Settings& s) {
+    const std::string line = cut(raw, line_length);
+    std::array<std::string, 9> toks;
+    int ntok = 0;
+    numerics::tokens(line, 9, ntok, toks, name_length);
+    bool good = ntok == 9;
+    if (good) {
+        s.wavelet = toks[0];
+        s.decon = toks[3];
+        s.output = toks[8];
+        // The window tokens are read as one list, so a token holding a comma
+        // gives two values and shifts the later ones.
+        std::string list;
+        for (int k : {1, 2, 4, 5, 6, 7}) {
+            if (!list.empty()) list += ' ';
+            list += toks[k].substr(0, numerics::nbl(toks[k]));
+        }
+        list.resize(line_length, ' ');
+        std::array<float, 6> v{};
+        good = numerics::read_reals(list, v) == 6;
+        if (good) {
+            s.decon_start = v[0];
+            s.decon_end = v[1];
+            s.wavelet_start = v[2];
+            s.wavelet_end = v[3];
+            s.noise_start = v[4];
+            s.noise_end = v[5];
+        }
+    }
+    if (!good)
+        warn(console::Record().text("**Bad input, line ").integer(line_number).text(", skipping."));
+    return good;
+}
+
+// False (with a message) when a window is empty or reversed.
+bool windows_sensible(const Settings& s) {
+    const char* complaint = nullptr;
+    if (!(s.wavelet_start < s.wavelet_end))
+        complaint = "**Nonsense/no wavelet start/end values.";
+    else if (!(s.noise_start < s.noise_end))
+        complaint = "**Nonsense/no noise start/end values.";
+    else if (!(s.decon_start < s.decon_end))
+        complaint = "**Nonsense/no decon start/end values.";
+    if (complaint) warn(console::Record().text(complaint));
+    return complaint == nullptr;
+}
+
+void set_header(float b, int npts) {
+    int nerr = 0;
+    traceio::setnhv("npts", npts, nerr);
+    traceio::setfhv("b", b, nerr);
+}
+
+// Writes a debug trace of the stretch that starts at `b`; errors ignored.
+void debug_trace(std::string_view label, int nseg, int n, std::string_view file, float b, int count,
+                 std::span<const float> u) {
+    console::out() << console::Record().text(label).integer(nseg).integer(n).str() << '\n';
+    set_header(b, count);
+    int nerr = 0;
+    traceio::wsac0(file, u, u, nerr);
+}
+
+void condition(std::span<float> x, int n) {
+    numerics::demean(x, n);
+    numerics::dtrend(x, n);
+}
+
+// One deconvolution.  Returns false when the output could not be written.
+bool run_job(const Settings& s) {
+    auto& st = storage;
+    auto& w = st.work;
+    std::span<float> u(w.u);
+    int nerr = 0, nlen = 0;
+
+    float b = 0.0f, dt = 0.0f;
+    traceio::rsac1(file_name(s.decon), {}, nlen, b, dt, 0, nerr);
+    if (nerr != 0) console::stop("**Trouble reading decon input file.");
+    if (!(dt > 0.0f) || !std::isfinite(dt))
+        console::stop("**Bad sample interval in decon input file.");
+    if (nint((s.decon_start - b) / dt) > last_index || nint((s.decon_end - b) / dt) > last_index)
+        console::stop("**Decon file too large.");
+    const int nd = nint((s.decon_end - s.decon_start) / dt) + 1;
+    if (nd > max_nfft) console::stop("**Decon window too long.");
+    int nfft = 2;
+    for (int doublings = 0; nfft < nd; ++doublings) {
+        if (doublings == 32) console::stop("**Decon input file too long - shorten.");
+        nfft *= 2;
+    }
+    // The result holds the window and 3 s either side; the limits above keep
+    // it well inside the buffer.
+    const int nt = stretch_count(s.decon_start, s.decon_end, dt);
+    if (nt > result_capacity) console::stop("**Decon window too long.");
+
+    clear(w.wavelet, nfft);
+    clear(w.noise, nfft);
+    clear(w.trace, nfft);
+    const float df = 1.0f / (static_cast<float>(nfft) * dt);
+    const float bins = s.freq / df;
+    // A cutoff under half a frequency step leaves no band to average over.
+    if (!(bins >= 0.5f)) console::stop("**Cutoff frequency below frequency step - no output.");
+    const Plan plan{dt, nfft, std::min(nint(bins), nfft / 2)};
+
+    float bw = 0.0f, dtw = 0.0f;
+    int nw = 0;
+    traceio::rsac1(file_name(s.wavelet), st.wavelet, nw, bw, dtw, max_samples, nerr);
+    if (nerr != 0) console::stop("**Trouble reading wavelet input file.");
+    if (!(std::fabs(dtw - dt) / dt <= rate_tolerance)) console::stop("**Sample rate mismatch.");
+    if (nint((s.wavelet_end - bw) / dt) > last_index) console::stop("**File too long - shorten.");
+    if (!s.batch) condition(st.wavelet, nw);
+
+    const int nwav = taper_length(dt);
+    if (nwav > max_nwav) console::stop("**Taper storage too small.");
+    design_tapers(nwav, st.tapers);
+
+    const int n_w = stretch_count(s.wavelet_start, s.wavelet_end, dt);
+    const int seg_w =
+        tapered_spectra(st.wavelet, nw, bw, s.wavelet_start, n_w, plan, st.tapers, w.wavelet, u);
+    if (s.debug) {
+        const int count = reconstruct(w.wavelet, plan, st.tapers, n_w, true, u);
+        debug_trace("Wavelet (nwin,nwav):", seg_w, n_w, "/tmp/decon.wav",
+                    s.wavelet_start - pad_seconds, count, u);
+    }
+    const int n_n = noise_count(s.noise_start, s.noise_end, dt);
+    const int seg_n =
+        tapered_spectra(st.wavelet, nw, bw, s.noise_start, n_n, plan, st.tapers, w.noise, u);
+    noise_power(w.noise, st.tapers, plan, w.power);
+    if (s.debug) {
+        const int count = reconstruct(w.noise, plan, st.tapers, n_n, false, u);
+        debug_trace("Noise (nwin,nwav):", seg_n, n_n, "/tmp/decon.noi", s.noise_start - pad_seconds,
+                    count, u);
+    }
+
+    float bt = 0.0f, dtt = 0.0f;
+    traceio::rsac1(file_name(s.decon), st.trace, nlen, bt, dtt, max_samples, nerr);
+    if (nerr != 0) console::stop("**Deconvolution trace unreadable.");
+    if (!s.batch) condition(st.trace, nlen);
+    const int seg_t =
+        tapered_spectra(st.trace, nlen, bt, s.decon_start, nt, plan, st.tapers, w.trace, u);
+    if (s.debug) {
+        const int count = reconstruct(w.trace, plan, st.tapers, nt, false, u);
+        debug_trace("Trace (nwin,nwav):", seg_t, nt, "/tmp/decon.trc", s.decon_start - pad_seconds,
+                    count, u);
+    }
+
+    const float coherence = deconvolve(w, plan, s.shift, nt);
+    set_header(-s.shift, nt);
+    traceio::setfhv("user2", coherence, nerr);
+    traceio::setfhv("user3", s.freq, nerr);
+    traceio::wsac0(file_name(s.output), u, u, nerr);
+    const std::string_view shown = console::upto_blank(s.output);
+    const bool written = nerr == 0;
+    if (!written)
+        warn(console::Record().text("**Trouble writing ").text(shown));
+    else if (s.batch)
+        console::out() << shown << '\n';
+    else
+        console::out()
+            << console::Record().text(shown).text(": Avg. squared coherence ").real(coherence).str()
+            << '\n';
+
+    if (s.debug) {
+        const float df_out = df;
+        traceio::wsac1("/tmp/decon.coh", std::span<const float>(w.coherence).first(plan.nf),
+                       plan.nf, 0.0f, df_out, nerr);
+    }
+    return written;
+}
+
+} // namespace
+
+bool packed_transform_sound(void (*ft)(std::span<float>, int, int)) {
+    std::array<float, 4> probe{-1.0f, -1.0f, -1.0f, -1.0f};
+    ft(probe, 2, 1);
+    return probe[2] == -1.0f && probe[3] == -1.0f;
+}
+
+int tolvane(std::span<const std::string> args) {
+    Settings s;
+    bool clean = scan(args, s);
+    if (!packed_transform_sound(&numerics::realft))
+        console::stop("**WRONG VERSION OF REALFT!!  READ INSTALL NOTES!!");
+
+    if (!s.batch) {
+        if (!windows_sensible(s)) console::quit(1);
+        return run_job(s) && clean ? 0 : 1;
+    }
+    std::string line;
+    for (int line_number = 1;; ++line_number) {
+        if (!std::getline(console::in(), line)) break;
+        bool done = read_job(line, line_number, s) && windows_sensible(s) && run_job(s);
+        clean = clean && done;
+        console::out().flush();
+        console::err().flush();
+    }
+    return clean ? 0 : 1;
+}
+
+} // namespace multitaper
