@@ -4,7 +4,6 @@
 
 #include "numerics/console.hpp"
 
-#include <climits>
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
