@@ -100,12 +100,12 @@ void realft(std::span<float> data, int n, int isign) {
         const float h2r = -c2 * (data[i2] + data[i4]);
         const float h2i = c2 * (data[i1] - data[i3]);
         const float wr = w.re(), wi = w.im();
-        const float tr = wr * h2r - wi * h2i; // t = w h2
-        const float ti = wr * h2i + wi * h2r;
-        data[i1] = h1r + tr; // H_k = h1 + w h2
-        data[i2] = h1i + ti;
-        data[i3] = h1r - tr; // H_{n/2-k} = conj(h1 - w h2)
-        data[i4] = ti - h1i;
+        // H_k = h1 + w h2 and H_{n/2-k} = conj(h1 - w h2), each part summed
+        // term by term from the left (h1, then the two twiddle products).
+        data[i1] = h1r + wr * h2r - wi * h2i;
+        data[i2] = h1i + wr * h2i + wi * h2r;
+        data[i3] = h1r - wr * h2r + wi * h2i;
+        data[i4] = -h1i + wr * h2i + wi * h2r;
         w.advance();
     }
     const float a = data[0], b = data[1];
