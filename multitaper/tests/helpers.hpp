@@ -1,0 +1,102 @@
+// Test helpers: console redirection, a dense symmetric eigen-solver that
+// shares nothing with the tridiagonal routines, and trace files in a
+// temporary directory.
+#pragma once
+
+#include "numerics/console.hpp"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testing_support {
+
+// Sends the console streams to strings while alive.
+class Captured {
+  public:
+    explicit Captured(std::string input = {}) : in_(std::move(input)), saved_(console::streams()) {
+        console::streams() = {&in_, &out_, &err_};
+    }
+    ~Captured() { console::streams() = saved_; }
+    Captured(const Captured&) = delete;
+    Captured& operator=(const Captured&) = delete;
+    std::string out() const { return out_.str(); }
+    std::string err() const { return err_.str(); }
+
+  private:
+    std::istringstream in_;
+    std::ostringstream out_, err_;
+    console::Streams saved_;
+};
+
+// Runs body as a program and returns its exit status.
+inline int run(const std::function<int()>& body) {
+    return console::run(body);
+}
+
+// Cyclic Jacobi rotations on a dense symmetric matrix a (n by n, row major):
+// eigenvalues on return in `values`, eigenvectors in the columns of `vectors`.
+inline void jacobi(std::vector<double> a, int n, std::vector<double>& values,
+                   std::vector<double>& vectors) {
+    vectors.assign(static_cast<std::size_t>(n) * n, 0.0);
+    for (int i = 0; i < n; ++i) vectors[i * n + i] = 1.0;
+    for (int sweep = 0; sweep < 100; ++sweep) {
+        double off = 0.0;
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) off += a[i * n + j] * a[i * n + j];
+        if (off < 1e-22) break;
+        for (int p = 0; p < n; ++p)
+            for (int q = p + 1; q < n; ++q) {
+                const double apq = a[p * n + q];
+                if (std::fabs(apq) < 1e-300) continue;
+                const double theta = (a[q * n + q] - a[p * n + p]) / (2.0 * apq);
+                const double t =
+                    (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
+                const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
+                for (int k = 0; k < n; ++k) {
+                    const double akp = a[k * n + p], akq = a[k * n + q];
+                    a[k * n + p] = c * akp - s * akq;
+                    a[k * n + q] = s * akp + c * akq;
+                }
+                for (int k = 0; k < n; ++k) {
+                    const double apk = a[p * n + k], aqk = a[q * n + k];
+                    a[p * n + k] = c * apk - s * aqk;
+                    a[q * n + k] = s * apk + c * aqk;
+                }
+                for (int k = 0; k < n; ++k) {
+                    const double vkp = vectors[k * n + p], vkq = vectors[k * n + q];
+                    vectors[k * n + p] = c * vkp - s * vkq;
+                    vectors[k * n + q] = s * vkp + c * vkq;
+                }
+            }
+    }
+    values.resize(n);
+    for (int i = 0; i < n; ++i) values[i] = a[i * n + i];
+}
+
+// A fresh temporary directory, removed with its contents afterwards.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "multitaper-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+} // namespace testing_support
