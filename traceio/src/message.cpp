@@ -34,8 +34,11 @@ struct MessageNumbers {
 
 // The message store's text.
 struct MessageText {
+    MessageText() {
+        for (auto& line : lines) line.fill(' ');
+    }
     std::array<std::array<char, 8>, 6> types{};
-    std::array<Line, maxLines> lines{};
+    std::array<Line, maxLines> lines;
     std::array<Line, tableSize> table{};
 };
 
