@@ -1,1 +1,330 @@
+#include "multitaper/tolvane.hpp"
+
+#include "helpers.hpp"
+#include "numerics/realft.hpp"
+#include "synthetic.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacio.hpp"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using testing_support::Captured;
+using testing_support::TempDir;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+Result tolvane(std::vector<std::string> args, std::string input = {}) {
+    Captured io(std::move(input));
+    Result r;
+    r.status = testing_support::run([&] { return multitaper::tolvane(args); });
+    r.out = io.out();
+    r.err = io.err();
+    return r;
+}
+
+struct Trace {
+    std::vector<float> y = std::vector<float>(32000);
+    int npts = 0;
+    float b = 0, dt = 0, user2 = 0, user3 = 0;
+    int nerr = -1;
+    explicit Trace(const std::string& path) {
+        traceio::rsac1(path, y, npts, b, dt, 32000, nerr);
+        int e = 0;
+        traceio::getfhv("user2", user2, e);
+        traceio::getfhv("user3", user3, e);
+    }
+    float at(float time) const { return y[static_cast<int>(std::lround((time - b) / dt))]; }
+    // The extreme value (largest magnitude) within +-w seconds of `time`.
+    float extreme(float time, float w) const {
+        float best = 0.0f;
+        for (float t = time - w; t <= time + w + 1e-4f; t += dt)
+            if (std::fabs(at(t)) > std::fabs(best)) best = at(t);
+        return best;
+    }
+};
+
+// One standard job line: windows around the arrival at 60 s.
+std::string job(const TempDir& dir, const std::string& stem, const std::string& out,
+                const std::string& decon = "55 85", const std::string& wavelet = "55 85",
+                const std::string& noise = "10 40") {
+    return dir / (stem + ".z") + " " + decon + " " + dir / (stem + ".r") + " " + wavelet + " " +
+           noise + " " + dir / out + "\n";
+}
+
+class Tolvane : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void SetUp() override {
+        ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir / "quiet"));
+    }
+};
+
+TEST_F(Tolvane, RecoversTheSpikeTrainAtItsTimesAndSigns) {
+    const Result r = tolvane({"-freq", "2"}, job(dir, "quiet", "rf.sac"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, dir / "rf.sac" + "\n");
+    EXPECT_EQ(r.err, "");
+    const Trace t(dir / "rf.sac");
+    ASSERT_EQ(t.nerr, 0);
+    EXPECT_EQ(t.b, -10.0f);
+    EXPECT_EQ(t.npts, 721); // 36 s of samples and the last
+    EXPECT_EQ(t.user3, 2.0f);
+    EXPECT_GT(t.user2, 0.95f);
+    EXPECT_LE(t.user2, 1.0f);
+    // Peaks at the spike lags, with their signs and about their sizes.
+    const float direct = t.extreme(0.0f, 0.1f);
+    EXPECT_NEAR(direct, 1.0f, 0.15f);
+    EXPECT_FLOAT_EQ(t.extreme(0.0f, 0.5f), direct) << "the direct peak is at lag 0";
+    EXPECT_NEAR(t.extreme(2.5f, 0.1f), 0.5f, 0.1f);
+    EXPECT_NEAR(t.extreme(6.0f, 0.1f), -0.35f, 0.1f);
+    EXPECT_LT(std::fabs(t.extreme(1.25f, 0.3f)), 0.1f);
+    EXPECT_LT(std::fabs(t.extreme(-5.0f, 3.0f)), 0.1f);
+}
+
+TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
+    std::string lines;
+    const float levels[] = {1e-3f, 0.1f, 1.0f, 100.0f};
+    for (int i = 0; i < 4; ++i) {
+        const std::string stem = "n" + std::to_string(i);
+        ASSERT_TRUE(write_records(testing_support::make_records(levels[i], 5 + i), dir / stem));
+        lines += job(dir, stem, stem + ".rf");
+    }
+    const Result r = tolvane({"-freq", "2"}, lines);
+    ASSERT_EQ(r.status, 0) << r.err;
+    float last = 2.0f;
+    for (int i = 0; i < 4; ++i) {
+        const Trace t(dir / ("n" + std::to_string(i) + ".rf"));
+        EXPECT_LT(t.user2, last) << "noise level " << levels[i];
+        if (i == 0) EXPECT_GT(t.user2, 0.99f);
+        last = t.user2;
+    }
+    // The segment spectra of one taper overlap heavily, so even unrelated
+    // traces keep a sizeable coherence: the fall is clear, not to zero.
+    EXPECT_LT(last, 0.9f);
+}
+
+TEST_F(Tolvane, SingleModeConditionsTheTracesAndReportsTheCoherence) {
+    ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir / "offset", 0.0f, 5.0f));
+    const Result plain =
+        tolvane({"-freq", "2", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40",
+                 dir / "quiet.z", dir / "quiet.r", dir / "single.sac"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const Trace a(dir / "single.sac");
+    EXPECT_EQ(plain.out, " " + dir / "single.sac" + ": Avg. squared coherence  " +
+                             console::g15_8(a.user2) + "\n");
+    // A constant offset is removed in single mode ...
+    const Result shifted =
+        tolvane({"-freq", "2", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40",
+                 dir / "offset.z", dir / "offset.r", dir / "offset.sac"});
+    ASSERT_EQ(shifted.status, 0) << shifted.err;
+    const Trace b(dir / "offset.sac");
+    EXPECT_NEAR(b.user2, a.user2, 1e-3f);
+    for (int i = 0; i < a.npts; ++i) ASSERT_NEAR(b.y[i], a.y[i], 2e-3f) << i;
+    // ... but not in batch mode, where it dominates the low frequencies.
+    const Result batch = tolvane({"-freq", "2"}, job(dir, "offset", "batch.sac"));
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    const Trace c(dir / "batch.sac");
+    EXPECT_GT(std::fabs(c.user2 - a.user2), 1e-3f);
+}
+
+TEST_F(Tolvane, BatchLinesAreCheckedCountedAndSkipped) {
+    const std::string good = job(dir, "quiet", "a.sac");
+    std::string eight = good.substr(0, good.rfind(' ')) + "\n";
+    const std::string ten = good.substr(0, good.size() - 1) + " extra\n";
+    // "55,85" gives two values, shifting the rest: the 99 falls off the end.
+    const std::string comma =
+        dir / "quiet.z" + " 55,85 55 " + dir / "quiet.r" + " 85 10 40 99 " + dir / "c.sac" + "\n";
+    const std::string word = job(dir, "quiet", "w.sac", "55 late");
+    const Result r =
+        tolvane({"-freq", "2"}, eight + ten.substr(0, ten.find("a.sac")) + "b.sac extra\n" + comma +
+                                    word + job(dir, "quiet", "d.sac", "85 55"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir / "b.sac" + "\n" + dir / "c.sac" + "\n");
+    EXPECT_EQ(r.err, " **Bad input, line            1 , skipping.\n"
+                     " **Bad input, line            4 , skipping.\n"
+                     " **Nonsense/no decon start/end values.\n");
+    const Trace b(dir / "b.sac"), c(dir / "c.sac");
+    ASSERT_EQ(b.npts, c.npts);
+    for (int i = 0; i < b.npts; ++i) ASSERT_EQ(b.y[i], c.y[i]) << i;
+}
+
+TEST_F(Tolvane, WindowChecksComeInOrderAndSkipOnlyTheirLine) {
+    const Result r = tolvane({}, job(dir, "quiet", "x.sac", "85 55", "85 55", "40 10") +
+                                     job(dir, "quiet", "y.sac", "85 55", "55 85", "40 10") +
+                                     job(dir, "quiet", "z.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, " **Nonsense/no wavelet start/end values.\n"
+                     " **Nonsense/no noise start/end values.\n");
+    EXPECT_EQ(r.out, dir / "z.sac" + "\n");
+}
+
+// The result past nfft must be zero also after a longer job has filled the
+// buffer (here nfft 1024 then 512, with 521 samples written).
+TEST_F(Tolvane, SamplesPastTheTransformLengthAreZeroOnEveryLine) {
+    const Result r = tolvane({}, job(dir, "quiet", "long.sac") +
+                                     job(dir, "quiet", "short.sac", "55 75", "55 75"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Trace t(dir / "short.sac");
+    ASSERT_EQ(t.npts, 521);
+    for (int i = 512; i < 521; ++i) EXPECT_EQ(t.y[i], 0.0f) << i;
+    EXPECT_NE(t.y[511], 0.0f);
+}
+
+TEST_F(Tolvane, CutoffAtOrAboveNyquistIsClampedAndKeptInTheHeader) {
+    const Result r = tolvane({"-freq", "100"}, job(dir, "quiet", "wide.sac"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Trace t(dir / "wide.sac");
+    EXPECT_EQ(t.user3, 100.0f);
+    for (int i = 0; i < t.npts; ++i) ASSERT_TRUE(std::isfinite(t.y[i])) << i;
+    EXPECT_GT(t.extreme(0.0f, 0.1f), 0.5f);
+}
+
+TEST_F(Tolvane, ZeroShiftPutsZeroLagAtTheFirstSample) {
+    const Result r = tolvane({"-shift", "0", "-freq", "2"}, job(dir, "quiet", "s0.sac"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Trace t(dir / "s0.sac");
+    EXPECT_EQ(t.b, 0.0f);
+    EXPECT_TRUE(std::signbit(t.b));
+    EXPECT_NEAR(t.y[0], 1.0f, 0.15f);
+    EXPECT_NEAR(t.at(2.5f), 0.5f, 0.1f);
+}
+
+TEST_F(Tolvane, OptionsAreRecognisedAsDocumented) {
+    // -frequency selects the cutoff; -debugx is a file name; a fourth file
+    // name is skipped with a warning but makes the status 1.
+    const Result r = tolvane({"-frequency", "1.5", "-debugx", "-shift", "-debug", "x"},
+                             job(dir, "quiet", "f.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, " **Invalid time shift value.\n");
+    const Result s =
+        tolvane({"-frequency", "1.5", "-debugx", "a", "b", "c d"}, job(dir, "quiet", "f.sac"));
+    EXPECT_EQ(s.status, 1);
+    EXPECT_EQ(s.err, " **Dont understand c, skipping.\n");
+    EXPECT_EQ(s.out, dir / "f.sac" + "\n");
+    EXPECT_EQ(Trace(dir / "f.sac").user3, 1.5f);
+}
+
+TEST(TolvaneCommandLine, MissingOrUnreadableValuesEndTheRun) {
+    Result r = tolvane({"-window", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, " **Invalid deconvolution end.\n");
+    r = tolvane({"-noise", "x", "2"});
+    EXPECT_EQ(r.err, " **Invalid noise window start.\n");
+    r = tolvane({"-freq"});
+    EXPECT_EQ(r.err, " **Invalid -freq value.\n");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(TolvaneCommandLine, SingleModeNeedsEveryWindow) {
+    const Result r = tolvane({"-window", "1", "2", "a", "b", "c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, " **Nonsense/no wavelet start/end values.\n");
+}
+
+TEST(TolvaneCommandLine, EmptyInputEndsQuietly) {
+    const Result r = tolvane({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+}
+
+TEST(TolvaneCommandLine, PackedTransformSelfTest) {
+    EXPECT_TRUE(multitaper::packed_transform_sound(&numerics::realft));
+    // A transform that takes n as a count of complex points touches 2n values.
+    auto complex_count = +[](std::span<float> d, int n, int) {
+        for (int i = 0; i < 2 * n; ++i) d[i] = 0.0f;
+    };
+    EXPECT_FALSE(multitaper::packed_transform_sound(complex_count));
+}
+
+class TolvaneStops : public Tolvane {
+  protected:
+    Result run_line(const std::string& line, std::vector<std::string> args = {}) {
+        return tolvane(std::move(args), line);
+    }
+};
+
+TEST_F(TolvaneStops, UnreadableFilesStopTheRun) {
+    Result r = run_line(job(dir, "missing", "o.sac") + job(dir, "quiet", "p.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Trouble reading decon input file.\n");
+    EXPECT_EQ(r.out, "");
+    r = run_line(dir / "missing.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
+}
+
+TEST_F(TolvaneStops, SampleIntervalsMustAgreeWithinATenthOfAPercent) {
+    auto near = testing_support::make_records(1e-3f, 1, 0.05002f);
+    auto far = testing_support::make_records(1e-3f, 1, 0.0501f);
+    ASSERT_TRUE(write_records(near, dir / "near"));
+    ASSERT_TRUE(write_records(far, dir / "far"));
+    Result r = run_line(dir / "near.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run_line(dir / "far.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Sample rate mismatch.\n");
+}
+
+TEST_F(TolvaneStops, WindowLimits) {
+    Result r = run_line(job(dir, "quiet", "o.sac", "55 1700"));
+    EXPECT_EQ(r.err, "STOP **Decon file too large.\n");
+    r = run_line(job(dir, "quiet", "o.sac", "0 900"));
+    EXPECT_EQ(r.err, "STOP **Decon window too long.\n");
+    r = run_line(job(dir, "quiet", "o.sac", "55 85", "55 1700"));
+    EXPECT_EQ(r.err, "STOP **File too long - shorten.\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(TolvaneStops, TaperLimitDependsOnTheSampleInterval) {
+    ASSERT_TRUE(write_records(testing_support::make_records(1e-3f, 3, 0.01f, 15000), dir / "fast"));
+    Result r = run_line(job(dir, "fast", "o.sac"), {"-freq", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Trace t(dir / "o.sac");
+    EXPECT_EQ(t.npts, 3601);
+    EXPECT_NEAR(t.extreme(0.0f, 0.05f), 1.0f, 0.15f);
+    EXPECT_NEAR(t.extreme(6.0f, 0.05f), -0.35f, 0.1f);
+    ASSERT_TRUE(
+        write_records(testing_support::make_records(1e-3f, 3, 0.005f, 15000), dir / "faster"));
+    r = run_line(job(dir, "faster", "o.sac", "55 65", "55 65"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
+}
+
+// A cutoff under half the frequency step used to divide the result by zero.
+TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
+    const Result r = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.009"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Cutoff frequency below frequency step - no output.\n");
+    const Result ok = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.01"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    const Trace t(dir / "o.sac");
+    for (int i = 1; i < t.npts; ++i) ASSERT_EQ(t.y[i], t.y[0]) << "one bin: a constant";
+}
+
+// A zero sample interval used to give infinite sample indices.
+TEST_F(TolvaneStops, ZeroSampleIntervalStops) {
+    auto bad = testing_support::make_records(1e-3f);
+    bad.dt = 0.0f;
+    ASSERT_TRUE(write_records(bad, dir / "bad"));
+    const Result r = run_line(job(dir, "bad", "o.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Bad sample interval in decon input file.\n");
+}
+
+TEST_F(TolvaneStops, FailedWriteWarnsAndGoesOn) {
+    const Result r = run_line(dir / "quiet.z 55 85 " + dir / "quiet.r 55 85 10 40 " +
+                              dir / "no/such/dir/o.sac\n" + job(dir, "quiet", "ok.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, " **Trouble writing " + dir / "no/such/dir/o.sac" + "\n");
+    EXPECT_EQ(r.out, dir / "ok.sac" + "\n");
+}
+
+} // namespace
