@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <istream>
+#include <limits>
 #include <ostream>
 
 namespace waterlevel {
@@ -23,12 +24,10 @@ namespace {
 constexpr float pi = 3.1415927f;
 constexpr float sqrt_ln10 = 1.5174271f; // the Gaussian is down to 0.1 at f Hz
 
-// Reads one number; a blank or unreadable value has been reported by gnum and
-// ends the run.
-float number(std::string_view text, std::string_view label) {
-    float value = 0.0f;
+// Reads one number into value (a lone slash leaves it as it was); a blank or
+// unreadable value has been reported by gnum and ends the run.
+void number(std::string_view text, std::string_view label, float& value) {
     if (numerics::gnum(text, value, label) != 0) console::quit(1);
-    return value;
 }
 
 // The command line: the settings, the names given and whether any argument was
@@ -51,24 +50,26 @@ CommandLine read_command_line(std::span<const std::string> args) {
     for (; i < args.size(); ++i) {
         const std::string arg = slot_text(args[i]);
         if (arg == "-taper") {
-            s.blen = number(next(), "taper value");
+            number(next(), "taper value", s.blen);
         } else if (arg == "-pars") {
-            s.c = number(next(), "water level");
-            s.agauss = number(next(), "water level & Gauss width");
+            number(next(), "water level", s.c);
+            number(next(), "water level & Gauss width", s.agauss);
         } else if (arg == "-wl") {
-            s.c = number(next(), "water level");
+            number(next(), "water level", s.c);
         } else if (arg == "-freq") {
-            s.agauss = pi * number(next(), "frequency") / sqrt_ln10;
+            float f = std::numeric_limits<float>::quiet_NaN(); // gnum reads only numbers
+            number(next(), "frequency", f);
+            if (!std::isnan(f)) s.agauss = pi * f / sqrt_ln10;
         } else if (arg == "-shift") {
-            s.tdelay = number(next(), "time shift value");
+            number(next(), "time shift value", s.tdelay);
         } else if (arg == "-convolve") {
             cl.names.slot[3] = next();
             s.oconv = true;
         } else if (arg == "-debug") {
             s.debug = true;
         } else if (arg == "-wavelet") {
-            s.ts = number(next(), "wavelet start");
-            s.te = number(next(), "wavelet end");
+            number(next(), "wavelet start", s.ts);
+            number(next(), "wavelet end", s.te);
         } else if (cl.positional < 4) {
             cl.names.slot[cl.positional++] = arg;
         } else {
@@ -109,8 +110,8 @@ void input_list(Settings& s, Names& names) {
         names.slot[0] = slot_text(toks[0]);
         names.slot[1] = slot_text(toks[3]);
         names.slot[2] = slot_text(toks[6]);
-        s.ts = number(toks[1], "window start");
-        s.te = number(toks[2], "window end");
+        number(toks[1], "window start", s.ts);
+        number(toks[2], "window end", s.te);
         check_window(s);
         if (s.tdelay == 0.0f) s.tdelay = 10.0f; // the default shift of this mode
         process_job(s, names);

@@ -62,9 +62,16 @@ TEST_F(Marrick, InputListSelfDeconvolutionIsAGaussianAtTenSeconds) {
 TEST_F(Marrick, LaterOptionsOverrideEarlier) {
     ASSERT_EQ(run({"-freq", "1", "-pars", "0.01", "3", "-wavelet", "0", "30", w, w, out}).status,
               0);
-    const auto r = wltest::read_trace(out);
+    auto r = wltest::read_trace(out);
     EXPECT_EQ(r.user2, 0.01f);
     EXPECT_EQ(r.user3, 3.0f);
+    // Regression: a lone slash reads nothing and must keep the value in force,
+    // not set it to 0.
+    ASSERT_EQ(
+        run({"-wl", "0.02", "-wl", "/", "-freq", "/", "-wavelet", "0", "30", w, w, out}).status, 0);
+    r = wltest::read_trace(out);
+    EXPECT_EQ(r.user2, 0.02f);
+    EXPECT_EQ(r.user3, 2.0f);
 }
 
 TEST_F(Marrick, RecoversSpikeTrainTimesAndSigns) {
