@@ -292,7 +292,9 @@ bool synthesize(const Settings& s, const std::string& name, float p) {
         if (!c.enabled) continue;
         auto y = samples(*c.series).first(count);
         if (!std::all_of(y.begin(), y.end(), [](float v) { return std::isfinite(v); }))
-            console::stop("**Non-finite samples in the synthetics of model file '" + name + "'");
+            console::stop(std::string("**Non-finite samples in the synthetics of model file '")
+                              .append(name)
+                              .append("'"));
     }
 
     set_header(s, p, g, delta);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -29,8 +30,15 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Concatenates message parts (built up from a std::string, not from a literal).
+std::string join(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s.append(p);
+    return s;
+}
+
 std::string quoted(std::string_view file) {
-    return "'" + std::string(file) + "'";
+    return join({"'", file, "'"});
 }
 
 // Reads one record; false at end of file.  A read error ends the run.
@@ -40,8 +48,8 @@ bool read_record(std::FILE* f, std::string_view file, std::string& line) {
     while ((c = std::fgetc(f)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
     if (std::ferror(f)) {
         int err = errno;
-        console::file_failure("kestrum: cannot read model file " + quoted(file) + ": " +
-                              std::strerror(err));
+        console::file_failure(
+            join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(err)}));
     }
     if (c == EOF && line.empty()) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back(); // text written on DOS
@@ -60,10 +68,10 @@ std::string columns(const std::string& line, int first, int width) {
 
 [[noreturn]] void bad_field(std::string_view file, int lineno, int first, int width,
                             const std::string& text) {
-    console::file_failure("kestrum: model file " + quoted(file) + ", line " +
-                          std::to_string(lineno) + ": '" + text + "' in columns " +
-                          std::to_string(first) + "-" + std::to_string(first + width - 1) +
-                          " is not a number");
+    console::file_failure(
+        join({"kestrum: model file ", quoted(file), ", line ", std::to_string(lineno), ": '", text,
+              "' in columns ", std::to_string(first), "-", std::to_string(first + width - 1),
+              " is not a number"}));
 }
 
 // Integer field: optional sign and digits; embedded blanks are ignored and an
@@ -134,7 +142,7 @@ bool real_field(const std::string& text, int decimals, float& value) {
         return exponent == 0;
     }
     if (!point) exponent -= decimals;
-    std::string number = mantissa + "e" + std::to_string(exponent);
+    std::string number = join({mantissa, "e", std::to_string(exponent)});
     errno = 0;
     value = std::strtof(number.c_str(), nullptr);
     return std::isfinite(value);
@@ -174,12 +182,12 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
     File f(std::fopen(std::string(file).c_str(), "r"));
     if (!f) {
         int err = errno;
-        console::file_failure("kestrum: cannot read model file " + quoted(file) + ": " +
-                              std::strerror(err));
+        console::file_failure(
+            join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(err)}));
     }
     std::string line;
     if (!read_record(f.get(), file, line))
-        console::file_failure("kestrum: model file " + quoted(file) + " is empty");
+        console::file_failure(join({"kestrum: model file ", quoted(file), " is empty"}));
     std::string count = columns(line, 1, 3);
     if (!integer_field(count, n)) bad_field(file, 1, 1, 3, count);
     title = columns(line, 4, 10);
@@ -210,8 +218,8 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
 
     for (int i = 1; i <= n; ++i) {
         if (!read_record(f.get(), file, line))
-            console::file_failure("kestrum: model file " + quoted(file) + " ends before layer " +
-                                  std::to_string(i) + " of " + std::to_string(n));
+            console::file_failure(join({"kestrum: model file ", quoted(file), " ends before layer ",
+                                        std::to_string(i), " of ", std::to_string(n)}));
         std::string number = columns(line, 1, 3);
         int layer = 0;
         if (!integer_field(number, layer)) bad_field(file, i + 1, 1, 3, number);
