@@ -104,7 +104,9 @@ TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
     for (int i = 0; i < 4; ++i) {
         const Trace t(dir / ("n" + std::to_string(i) + ".rf"));
         EXPECT_LT(t.user2, last) << "noise level " << levels[i];
-        if (i == 0) EXPECT_GT(t.user2, 0.99f);
+        if (i == 0) {
+            EXPECT_GT(t.user2, 0.99f);
+        }
         last = t.user2;
     }
     // The segment spectra of one taper overlap heavily, so even unrelated
