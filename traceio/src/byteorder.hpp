@@ -21,10 +21,13 @@ inline std::uint32_t load_word(const std::byte* p, bool little) {
     return little == host_little ? v : reverse32(v);
 }
 
-// Stores v at p big-endian, the order every file is written in.
-inline void store_big(std::byte* p, std::uint32_t v) {
-    if constexpr (host_little) v = reverse32(v);
+// Stores v at p little-endian (little true) or big-endian.
+inline void store_word(std::byte* p, std::uint32_t v, bool little) {
+    if (little != host_little) v = reverse32(v);
     std::memcpy(p, &v, 4);
 }
+
+// Stores v at p big-endian, the order every new file is written in.
+inline void store_big(std::byte* p, std::uint32_t v) { store_word(p, v, false); }
 
 } // namespace traceio::detail

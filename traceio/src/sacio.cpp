@@ -62,10 +62,10 @@ void load_numeric(const std::byte* in, bool little) {
     for (auto& v : cmhdr.lhdr) v = std::bit_cast<std::int32_t>(word(k++));
 }
 
-// The store's numeric words as big-endian file bytes.
-void save_numeric(std::byte* out) {
+// The store's numeric words as file bytes, big-endian unless little is set.
+void save_numeric(std::byte* out, bool little = false) {
     int k = 0;
-    auto put = [&](std::uint32_t v) { detail::store_big(out + 4 * k++, v); };
+    auto put = [&](std::uint32_t v) { detail::store_word(out + 4 * k++, v, little); };
     for (float v : cmhdr.fhdr) put(std::bit_cast<std::uint32_t>(v));
     for (auto v : cmhdr.nhdr) put(std::bit_cast<std::uint32_t>(v));
     for (auto v : cmhdr.ihdr) put(std::bit_cast<std::uint32_t>(v));
@@ -370,15 +370,19 @@ void wsach(std::string_view name, int& nerr) {
         nerr = -2;
         return;
     }
-    HeaderBytes record;
-    save_numeric(record.data());
-    save_text(std::span(record).subspan(numericBytes));
     std::string_view stripped;
     nerr = detail::strip_name(name, stripped) ? 0 : ENAMETOOLONG;
     if (nerr == 0)
         nerr = detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Records,
                                     detail::header_bytes);
     if (nerr == 0) {
+        // The header keeps the byte order of the samples it describes: a
+        // little-endian file gets a little-endian header back.
+        HeaderBytes record;
+        const bool little = detail::unit_read_record(unit, 1, record) == 0 &&
+                            written_little(record.data());
+        save_numeric(record.data(), little);
+        save_text(std::span(record).subspan(numericBytes));
         nerr = detail::unit_write_record(unit, 1, record);
         const int closed = detail::unit_disconnect(unit, false);
         if (nerr == 0) nerr = closed;

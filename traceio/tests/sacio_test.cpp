@@ -346,6 +346,19 @@ TEST(TraceRead, LittleEndianFilesAreRecognised) {
     EXPECT_EQ(get_int("nzyear"), 2020);
     EXPECT_EQ(get_float("delta"), 0.01f);
 
+    // Rewriting the header of a little-endian file keeps the file's order
+    // (a big-endian header would make its samples unreadable); unchanged, the
+    // file's bytes are reproduced exactly.
+    const Bytes le = slurp(s.path("le.sac"));
+    wsach(s.path("le.sac"), e);
+    EXPECT_EQ(e, 0);
+    EXPECT_EQ(slurp(s.path("le.sac")), le);
+    set_float("user1", 4.0f);
+    wsach(s.path("le.sac"), e);
+    rsac1(s.path("le.sac"), r, n, b, d, 3, e);
+    EXPECT_EQ(r, (std::vector<float>{1.0f, -2.0f, 1e6f}));
+    EXPECT_EQ(get_float("user1"), 4.0f);
+
     // A version word that is 6 in neither order: read big-endian.
     Bytes f = slurp(s.path("be.sac"));
     f[307] = 7;
