@@ -28,6 +28,8 @@ inline void store_word(std::byte* p, std::uint32_t v, bool little) {
 }
 
 // Stores v at p big-endian, the order every new file is written in.
-inline void store_big(std::byte* p, std::uint32_t v) { store_word(p, v, false); }
+inline void store_big(std::byte* p, std::uint32_t v) {
+    store_word(p, v, false);
+}
 
 } // namespace traceio::detail

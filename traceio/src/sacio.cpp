@@ -379,8 +379,8 @@ void wsach(std::string_view name, int& nerr) {
         // The header keeps the byte order of the samples it describes: a
         // little-endian file gets a little-endian header back.
         HeaderBytes record;
-        const bool little = detail::unit_read_record(unit, 1, record) == 0 &&
-                            written_little(record.data());
+        const bool little =
+            detail::unit_read_record(unit, 1, record) == 0 && written_little(record.data());
         save_numeric(record.data(), little);
         save_text(std::span(record).subspan(numericBytes));
         nerr = detail::unit_write_record(unit, 1, record);

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace traceio_test {
@@ -56,6 +59,21 @@ inline std::vector<std::uint8_t> bytes_at(const std::vector<std::uint8_t>& v, st
                                           std::size_t n) {
     return {v.begin() + static_cast<std::ptrdiff_t>(at),
             v.begin() + static_cast<std::ptrdiff_t>(at + n)};
+}
+
+// Runs check where file permissions bind: directly for an ordinary user, in
+// a child process switched to an unprivileged user when running as root.
+// True when check returned true.
+inline bool unprivileged(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && check();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 } // namespace traceio_test
