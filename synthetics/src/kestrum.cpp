@@ -181,7 +181,9 @@ void frequency_loop(int n, const Sampling& g) {
         size_t k = static_cast<size_t>(j);
         x.zp[k] = I * o1;
         x.rp[k] = o3;
-        x.zs[k] = o2;
+        // The interface basis carries the vertical of SV with the opposite sign
+        // to that of P: negated, Z is up for both incident waves.
+        x.zs[k] = -o2;
         x.rs[k] = I * o4;
         x.t[k] = o5;
     }

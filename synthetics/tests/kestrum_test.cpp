@@ -211,6 +211,20 @@ TEST(Kestrum, IncidentSAlignsTheDirectSAtZero) {
     EXPECT_EQ(t.peak(t.index(0.0), 1700), t.index(0.0));
     Trace rr = read_trace(m + "_sp.r");
     EXPECT_EQ(rr.peak(rr.index(0.0), 20), rr.index(0.0));
+    EXPECT_GT(rr.at(rr.index(0.0)), 0.0f);
+}
+
+// Regression: the vertical of incident S had the wrong sign against the
+// radial.  On a half-space the direct S moves the surface as a plane SV wave.
+TEST(Kestrum, IncidentSMovesTheSurfaceAsAPlaneSVWave) {
+    TempDir d;
+    std::string m = d.write("h.mod", model_text("half", {{8.1, 4.5, 3.3}}));
+    ASSERT_EQ(run({"-sps", "20", "-p", "0.1", "s/km", "-type", "S"}, m + "\n").status, 0);
+    Trace z = read_trace(m + "_sp.z"), r = read_trace(m + "_sp.r");
+    const testing::Medium half{8.1, 4.5, 3.3};
+    double ratio = testing::direct_ratio(half, 0.0, half, 0.1, 1.0, 1).real(); // R/Z
+    long i = z.index(0.0);
+    EXPECT_NEAR(r.at(i) / z.at(i), ratio, 0.02 * std::abs(ratio));
 }
 
 TEST(Kestrum, SlownessInDegreesAndPerLine) {

@@ -1,11 +1,17 @@
 #include "synthetics/reflectivity.hpp"
 
+#include "support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace synthetics {
 namespace {
+
+using testing::cd;
+using testing::direct_ratio;
+using testing::Medium;
 
 const cfloat one(1.0f, 0.0f);
 
@@ -84,6 +90,21 @@ TEST(Rcvrfn, HalfSpaceIsTheFreeSurfaceResponse) {
     EXPECT_GT(std::abs(b.o[1]), 0.01f);
 }
 
+// Incident P on a free half-space moves the surface along the apparent
+// incidence angle 2 asin(p vs): R/Z = 2 p vs^2 qS / (1 - 2 p^2 vs^2), a
+// classical result independent of the reflectivity bookkeeping.
+TEST(Rcvrfn, FreeSurfaceApparentIncidence) {
+    const float vp = 6.0f, vs = 3.5f, p = 0.1f;
+    set_layer(1, vp, vs, 2.7f);
+    ifmat(p, one, 1);
+    Out o = response(0.5f, 1);
+    cfloat z = cfloat(0.0f, 1.0f) * o.o[0], r = o.o[2]; // as the traces take them
+    float eta = std::sqrt(1.0f / (vs * vs) - p * p);
+    float expected = 2.0f * p * vs * vs * eta / (1.0f - 2.0f * p * p * vs * vs);
+    expect_near(r / z, expected, 1e-5f);
+    EXPECT_GT(z.real(), 0.0f); // up-going P lifts the surface
+}
+
 TEST(Ifmat, IdenticalLayersNeitherReflectNorScale) {
     set_layer(1, 6.0f, 3.5f, 2.7f, 10.0f, 0.07f);
     set_layer(2, 6.0f, 3.5f, 2.7f, 0.0f, 0.07f);
@@ -160,6 +181,29 @@ TEST(Rcvrfn, ReverberationModesTruncateTheSeries) {
     const Mat2& T = r.Tu[1];
     expect_near(o.o[0], r.W.m11 * eP * T.m11 + r.W.m12 * eS * T.m21);
     expect_near(o.o[2], r.W.m21 * eP * T.m11 + r.W.m22 * eS * T.m21);
+}
+
+// The layer recursion with every reverberation reproduces the directly solved
+// surface motion, multiples and conversions included, for both incident waves.
+// Regression: the vertical of incident SV taken as o2 had the wrong sign
+// against its radial (the traces take -o2 and i o4).
+TEST(Rcvrfn, LayerOverHalfSpaceMatchesDirectSolution) {
+    const Medium crust{6.3, 3.6, 2.8}, mantle{8.1, 4.5, 3.3};
+    const float H = 35.0f, p = 0.06f;
+    set_layer(1, 6.3f, 3.6f, 2.8f, H, p);
+    set_layer(2, 8.1f, 4.5f, 3.3f, 0.0f, p);
+    set_modes(2, -1);
+    ifmat(p, one, 2);
+    const cfloat I(0.0f, 1.0f);
+    for (float f : {0.05f, 0.3f, 0.77f, 1.5f, 3.1f}) {
+        Out o = response(f, 2);
+        cd rp = cd(o.o[2] / (I * o.o[0]));
+        cd rs = cd((I * o.o[3]) / -o.o[1]);
+        cd ep = direct_ratio(crust, H, mantle, p, f, 0);
+        cd es = direct_ratio(crust, H, mantle, p, f, 1);
+        EXPECT_LT(std::abs(rp - ep), 2e-3 * std::abs(ep)) << f << " " << rp << " " << ep;
+        EXPECT_LT(std::abs(rs - es), 2e-3 * std::abs(es)) << f << " " << rs << " " << es;
+    }
 }
 
 } // namespace
