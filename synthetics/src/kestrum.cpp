@@ -69,6 +69,22 @@ float per_km(float x) {
     return x * 360.0f / 40030.176f;
 }
 
+// -p x unit: the unit is examined first; x = "read" takes the slowness from
+// each input line.
+void slowness_option(std::string_view x, std::string_view unit, Settings& s) {
+    if (unit != "s/km" && unit != "s/deg")
+        console::stop("**Bad slowness unit (s/deg or s/km needed)");
+    s.per_degree = unit == "s/deg";
+    if (x == "read") {
+        s.per_line = true;
+        return;
+    }
+    float p = 0.0f;
+    if (!read_real(x, p) || p < 0.0f) console::stop("**Bad -p value");
+    s.p = s.per_degree ? per_km(p) : p;
+    s.per_line = false;
+}
+
 Settings parse_options(std::span<const std::string> args) {
     Settings s;
     auto value = [&](size_t& i) -> std::string_view {
@@ -84,20 +100,9 @@ Settings parse_options(std::span<const std::string> args) {
             s.delta = delta;
         } else if (a == "-p") {
             if (i + 1 >= args.size()) continue; // no value: the slowness stays unset
-            std::string_view x = trimmed(args[i + 1]);
             std::string_view unit = i + 2 < args.size() ? trimmed(args[i + 2]) : "";
+            slowness_option(trimmed(args[i + 1]), unit, s);
             i += 2;
-            if (unit != "s/km" && unit != "s/deg")
-                console::stop("**Bad slowness unit (s/deg or s/km needed)");
-            s.per_degree = unit == "s/deg";
-            if (x == "read") {
-                s.per_line = true;
-                continue;
-            }
-            float p = 0.0f;
-            if (!read_real(x, p) || p < 0.0f) console::stop("**Bad -p value");
-            s.p = s.per_degree ? per_km(p) : p;
-            s.per_line = false;
         } else if (a == "-type") {
             std::string_view c = trimmed(value(i));
             if (c == "p" || c == "P")
