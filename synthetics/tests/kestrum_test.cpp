@@ -340,6 +340,21 @@ TEST(Kestrum, ModelFailures) {
     EXPECT_NE(gr.err.find("layer 2: gradient in a layer of zero thickness"), std::string::npos);
 }
 
+// Regression: a quality factor so small that the complex speeds overflow gave
+// NaN traces, which were written.
+TEST(Kestrum, NonFiniteTracesAreNeverWritten) {
+    TempDir d;
+    std::string m = d.write("q.mod", "  2tinyq\n"
+                                     "  1     6.30    3.60    2.80   35.00    0.00    0.00    0.00"
+                                     "   1e-30   1e-30\n" +
+                                         testing::layer_line(2, {8.1, 4.5, 3.3}));
+    Outcome r = run({"-sps", "20", "-p", "0.06", "s/km"}, m + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "STOP **Non-finite samples in the synthetics of model file '" + m + "'\n");
+    EXPECT_FALSE(std::filesystem::exists(m + "_sp.z"));
+    EXPECT_FALSE(std::filesystem::exists(m + "_sp.r"));
+}
+
 TEST(Kestrum, FailedWriteIsReportedAndTheRunGoesOn) {
     TempDir d;
     std::string m = d.write("m.mod", model_text("crust", crust));
