@@ -143,8 +143,7 @@ bool real_field(const std::string& text, int decimals, float& value) {
     }
     if (!point) exponent -= decimals;
     std::string number = join({mantissa, "e", std::to_string(exponent)});
-    errno = 0;
-    value = std::strtof(number.c_str(), nullptr);
+    value = std::strtof(number.c_str(), nullptr); // nearest float, as a formatted read gives
     return std::isfinite(value);
 }
 
