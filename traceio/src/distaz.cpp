@@ -108,8 +108,9 @@ float rudoe(const Point& p1, const Point& p2, float a, float e2, float onemec2, 
     const double u = (static_cast<double>(w) + static_cast<double>(p1.sphi) * p1.sphi) * ec2;
     const double u2 = u * u;
     const double u3 = u * u2;
-    const float nu1 = a / std::sqrt(1.0f - e2 * p1.sphi * p1.sphi);
-    const float nu2 = a / std::sqrt(1.0f - e2 * p2.sphi * p2.sphi);
+    // e^2 times the squared sine: the square is formed first.
+    const float nu1 = a / std::sqrt(1.0f - e2 * sq(p1.sphi));
+    const float nu2 = a / std::sqrt(1.0f - e2 * sq(p2.sphi));
     const float uu = static_cast<float>(1.0 + u);
     const float rootu = std::sqrt(uu);
     const float sigma1 = std::atan2(tt1, rootu * calpha);

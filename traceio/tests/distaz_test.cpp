@@ -128,3 +128,12 @@ TEST(Distaz, SeveralStationsStayInsideTheArrays) {
     distaz(earth, 0, 0, la, lo, 0, d, az, baz, g, e);
     EXPECT_EQ(e, 0);
 }
+
+// Pins the rounding of the radii of curvature: e^2 multiplies the squared
+// sine (square first); multiplying e^2 by the sine twice left to right moved
+// these distances by one to several units in the last place.
+TEST(Distaz, RadiusOfCurvatureSquaresTheSineFirst) {
+    EXPECT_EQ(one(earth, 64.47f, 0, 76.24f, 127.39f).dist, 0x1.ef4314p+11f);
+    EXPECT_EQ(one(earth, 45.30f, 0, -72.14f, -64.80f).dist, 0x1.b437fp+13f);
+    EXPECT_EQ(one(earth, -0.88f, 0, -43.93f, 25.12f).dist, 0x1.50277ap+12f);
+}
