@@ -165,8 +165,9 @@ void outmsg() {
     std::string head;
     switch (cmmsg.type) {
     case 1:
-        head = std::string(" \aERROR ") +
-               (cmmsg.number <= 999 ? " " + field(cmmsg.number, 3) : field(cmmsg.number, 4)) + ": ";
+        // Numbers up to 999 get a blank before a 3-column field.
+        head = cmmsg.number <= 999 ? " \aERROR  " : " \aERROR ";
+        head.append(field(cmmsg.number, cmmsg.number <= 999 ? 3 : 4)).append(": ");
         break;
     case 2:
         head = " WARNING: ";
@@ -182,9 +183,10 @@ void outmsg() {
         if (!cmmsg.send[u][cmmsg.type - 1]) continue;
         std::FILE* out = zstream(cmmsg.unit[u]);
         if (out == nullptr) continue;
-        std::string text = head + std::string(trimmed(kmmsg.lines[0])) + "\n";
+        std::string text = head;
+        text.append(trimmed(kmmsg.lines[0])).push_back('\n');
         for (int k = 1; k < cmmsg.lines; ++k)
-            text += " " + std::string(trimmed(kmmsg.lines[k])) + "\n";
+            text.append(1, ' ').append(trimmed(kmmsg.lines[k])).push_back('\n');
         std::fputs(text.c_str(), out);
         std::fflush(out);
     }
