@@ -198,18 +198,12 @@ bool run_job(const Settings& s) {
         if (doublings == 32) console::stop("**Decon input file too long - shorten.");
         nfft *= 2;
     }
-    // The result holds the window and 3 s either side; the limits above keep
-    // it well inside the buffer.
-    const int nt = stretch_count(s.decon_start, s.decon_end, dt);
-    if (nt > result_capacity) console::stop("**Decon window too long.");
 
     clear(w.wavelet, nfft);
     clear(w.noise, nfft);
     clear(w.trace, nfft);
     const float df = 1.0f / (static_cast<float>(nfft) * dt);
     const float bins = s.freq / df;
-    // A cutoff under half a frequency step leaves no band to average over.
-    if (!(bins >= 0.5f)) console::stop("**Cutoff frequency below frequency step - no output.");
     const Plan plan{dt, nfft, std::min(nint(bins), nfft / 2)};
 
     float bw = 0.0f, dtw = 0.0f;
@@ -222,6 +216,10 @@ bool run_job(const Settings& s) {
 
     const int nwav = taper_length(dt);
     if (nwav > max_nwav) console::stop("**Taper storage too small.");
+    // The result holds the window and 3 s either side; the window and taper
+    // limits above keep it well inside the buffer.
+    const int nt = stretch_count(s.decon_start, s.decon_end, dt);
+    if (nt > result_capacity) console::stop("**Decon window too long.");
     design_tapers(nwav, st.tapers);
 
     const int n_w = stretch_count(s.wavelet_start, s.wavelet_end, dt);
@@ -254,6 +252,10 @@ bool run_job(const Settings& s) {
                     count, u);
     }
 
+    // A cutoff under half a frequency step leaves no band to average over and
+    // the result would be divided by zero.  Checked last, so that every
+    // failure of the traces or windows is reported first.
+    if (!(bins >= 0.5f)) console::stop("**Cutoff frequency below frequency step - no output.");
     const float coherence = deconvolve(w, plan, s.shift, nt);
     set_header(-s.shift, nt);
     traceio::setfhv("user2", coherence, nerr);

@@ -311,6 +311,18 @@ TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
     for (int i = 1; i < t.npts; ++i) ASSERT_EQ(t.y[i], t.y[0]) << "one bin: a constant";
 }
 
+// The result-length guard and the cutoff check used to run before the wavelet
+// file and the taper were checked, so those stops were reported wrongly.
+TEST_F(TolvaneStops, TraceAndTaperStopsComeBeforeTheAddedChecks) {
+    ASSERT_TRUE(
+        write_records(testing_support::make_records(1e-3f, 1, 0.0001f, 3000), dir / "dense"));
+    Result r = run_line(job(dir, "dense", "o.sac", "0.1 0.2", "0.1 0.2", "0 0.05"));
+    EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
+    r = run_line(dir / "missing.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n",
+                 {"-freq", "0.001"});
+    EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
+}
+
 // A zero sample interval used to give infinite sample indices.
 TEST_F(TolvaneStops, ZeroSampleIntervalStops) {
     auto bad = testing_support::make_records(1e-3f);
