@@ -3,6 +3,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+DEMO_OUT ?= $(BUILD)/demo
 
 .PHONY: all build test demo bench clean
 
@@ -18,7 +19,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: build
-	./examples/demo.sh $(BUILD)/bin
+	./examples/demo.sh $(BUILD)/bin $(DEMO_OUT)
 
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DRF_BENCHMARKS=ON -DBUILD_TESTING=OFF
