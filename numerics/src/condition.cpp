@@ -92,9 +92,11 @@ float hermite(float g, float h, float f, float e, float m, float o, float eps) {
     const float wm = weight(m, eps), wl = weight(l, eps), wo = weight(o, eps);
     const float dl = (m * wm + l * wl) / (wm + wl);
     const float dr = (o * wo + l * wl) / (wo + wl);
-    const float e2 = e * e, e3 = e2 * e;
-    return (c * c / e2 + 2.0f * f * c * c / e3) * g + (f * f / e2 - 2.0f * c * f * f / e3) * h +
-           dl * f * c * c / e2 + dr * f * f * c / e2;
+    // The squares and the cube are formed first and used as whole factors,
+    // so each term rounds as the Hermite form is written.
+    const float c2 = c * c, f2 = f * f, e2 = e * e, e3 = e2 * e;
+    return (c2 / e2 + 2.0f * f * c2 / e3) * g + (f2 / e2 - 2.0f * c * f2 / e3) * h +
+           dl * f * c2 / e2 + dr * f2 * c / e2;
 }
 
 } // namespace

@@ -151,7 +151,7 @@ std::string g15_8(float value) {
     const double v = value;
     if (std::isnan(v)) return right_aligned("NaN", 15);
     if (std::isinf(v)) return right_aligned(v > 0 ? "Infinity" : "-Infinity", 15);
-    if (v == 0.0) return fixed_field(0.0, 11, 7) + "    ";
+    if (v == 0.0) return fixed_field(v, 11, 7) + "    "; // a negative zero keeps its sign
     // Eight significant digits decide the magnitude: [-]d.ddddddde[+-]xx.
     char sci[40];
     std::snprintf(sci, sizeof sci, "%.7e", v);

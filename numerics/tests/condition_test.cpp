@@ -89,6 +89,15 @@ TEST(Wigint, ExactAtSamplesAndOnStraightLines) {
     EXPECT_NEAR(wigint(0.0f, line, 5, 1.0f, 1e-4f, 2.7f), 3.35f, 1e-6);
 }
 
+// Pins the rounding of the Hermite form: c^2, f^2 and e^3 enter each term as
+// whole factors.  Multiplying f, c and c left to right instead moved these
+// values by one unit in the last place.
+TEST(Wigint, HermiteTermsUseTheSquaresAsFactors) {
+    const std::vector<float> y{0.3f, 1.7f, -0.4f, 2.2f, 0.9f, -1.1f};
+    EXPECT_EQ(wigint(0.0f, y, 6, 0.05f, 1e-4f, 0x1.2e48e8p-4f), 0x1.737a44p-1f);
+    EXPECT_EQ(wigint(0.0f, y, 6, 0.05f, 1e-4f, 0x1.2e48e8p-3f), 0x1.175f92p+1f);
+}
+
 TEST(Wigint, FlatStepDoesNotOvershoot) {
     const std::vector<float> y{0.0f, 3.0f, 3.0f, 3.0f};
     EXPECT_NEAR(wigint(0.0f, y, 4, 1.0f, 1e-4f, 1.5f), 3.0f, 1e-4);

@@ -38,6 +38,8 @@ TEST(G15_8, FixedFormBetweenTenthAndHundredMillion) {
     EXPECT_EQ(console::g15_8(12345678.0f), "  12345678.    ");
     EXPECT_EQ(console::g15_8(0.1f), " 0.10000000    ");
     EXPECT_EQ(console::g15_8(0.0f), "  0.0000000    ");
+    // A negative zero is written with its sign, like any other negative value.
+    EXPECT_EQ(console::g15_8(-0.0f), " -0.0000000    ");
 }
 
 TEST(G15_8, ExponentFormOutside) {
