@@ -8,6 +8,7 @@
 #include "numerics/realft.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -64,7 +65,10 @@ int tapered_spectra(std::span<const float> x, int npts, float b, float t0, int n
                     const TaperSet& tapers, Spectrum& y, std::span<float> u) {
     const int nfft = plan.nfft;
     const int nwav = tapers.nwav;
-    const int nseg = static_cast<int>(4.0f * static_cast<float>(n) / static_cast<float>(nwav));
+    // Truncated in single precision; a count past the integer range (an
+    // enormous window with a one-sample taper) is held at its largest value.
+    const float segments = 4.0f * static_cast<float>(n) / static_cast<float>(nwav);
+    const int nseg = segments < 2147483648.0f ? static_cast<int>(segments) : INT_MAX;
     const std::int64_t s0 = nint((t0 - pad_seconds - b) / plan.dt);
     npts = std::min<std::int64_t>(npts, x.size());
     auto buffer = u.first(nfft);
