@@ -267,9 +267,9 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
 double vabm(double omega, double tau1, double tau2, double q) {
     double a = two_over_pi / q * 0.25;
     double w2 = omega * omega;
-    double at_omega = std::log((1.0 + w2 * tau1 * tau1) / (1.0 + w2 * tau2 * tau2));
-    double at_1hz =
-        std::log((1.0 + four_pi_squared * tau1 * tau1) / (1.0 + four_pi_squared * tau2 * tau2));
+    double t1 = tau1 * tau1, t2 = tau2 * tau2;
+    double at_omega = std::log((1.0 + w2 * t1) / (1.0 + w2 * t2));
+    double at_1hz = std::log((1.0 + four_pi_squared * t1) / (1.0 + four_pi_squared * t2));
     return (1.0 + a * at_omega) / (1.0 + a * at_1hz);
 }
 

@@ -51,8 +51,9 @@ struct Side {
 Side side(cfloat alpha, cfloat beta, float rho, cfloat p, cfloat s) {
     cfloat xi = vslow(alpha, p, s);
     cfloat eta = vslow(beta, p, s);
-    cfloat mu = rho * beta * beta;
-    cfloat B = 2.0f * mu * p * p - rho;
+    // Squares first: mu = rho beta^2 and B = 2 mu p^2 - rho.
+    cfloat mu = rho * (beta * beta);
+    cfloat B = 2.0f * mu * (p * p) - rho;
     cfloat nP = 1.0f / std::sqrt(2.0f * rho * xi);
     cfloat nS = 1.0f / std::sqrt(2.0f * rho * eta);
     Side w;
