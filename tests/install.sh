@@ -3,14 +3,14 @@
 # builds and runs a separate consumer project against the installed package:
 # it must find rftools, link rftools::traceio and read a trace written by
 # kestrum.  Also checks that the programs and manual pages were installed.
-# Usage: install.sh CMAKE BUILD_DIR SOURCE_DIR CONFIG
+# Usage: install.sh CMAKE BUILD_DIR SOURCE_DIR CXX_COMPILER [CXX_FLAGS]
 set -eu
-cmake=$1 build=$2 src=$3 config=${4:-}
+cmake=$1 build=$2 src=$3 cxx=$4 flags=${5:-}
 work=$(mktemp -d "$build/install-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-"$cmake" --install "$build" --prefix "$prefix" ${config:+--config "$config"} >/dev/null
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/kestrum bin/tolvane bin/marrick include/traceio/traceio.hpp \
          share/man/man1/kestrum.1 share/man/man1/tolvane.1 share/man/man1/marrick.1; do
     [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
@@ -18,7 +18,8 @@ done
 ls "$prefix"/lib*/libtraceio.a >/dev/null
 
 "$cmake" -S "$src/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
 "$cmake" --build "$work/consumer" >/dev/null
 
 cd "$work"
