@@ -105,6 +105,7 @@ if gmt begin record-section png E150 &&
     gmt end; then
     echo "Record section: $out/record-section.png"
 else
+    gmt end >/dev/null 2>&1 || true # close a session left open by the failure
     echo "GMT could not draw the record section (see the messages above)."
 fi
 exit "$status"
