@@ -15,9 +15,10 @@ namespace {
 constexpr float earth_radius = 6371.0f;
 constexpr float omega0 = 6.2831855f; // 1 Hz: the speeds of the file are 1 Hz speeds
 constexpr double tau_long = 10000.0; // long relaxation time of the absorption band (s)
-// Short relaxation times (s), double like the rest of the band arithmetic.
-constexpr double tau_short_p = 0.16;
-constexpr double tau_short_s = 0.26;
+// Short relaxation times (s), kept per layer in single precision like the
+// other layer values and widened when the band factors are evaluated.
+constexpr float tau_short_p = 0.16f;
+constexpr float tau_short_s = 0.26f;
 
 [[noreturn]] void refuse(std::string_view file, int layer, std::string_view why) {
     std::ostringstream s;
@@ -31,7 +32,7 @@ bool graded(const Layers& m, size_t i) {
 
 // Dispersed complex speed at 1 Hz: v times the absorption-band factor, with
 // the imaginary part set by the band's quality factor there.
-cfloat complex_speed(float v, double tau_short, float q) {
+cfloat complex_speed(float v, float tau_short, float q) {
     double factor = vabm(omega0, tau_long, tau_short, q);
     double qband = qabm(omega0, tau_long, tau_short, q);
     std::complex<double> c =
@@ -41,7 +42,7 @@ cfloat complex_speed(float v, double tau_short, float q) {
 
 // Vertical delay through layer l for speed `top` at depth ztop and, with a
 // gradient, `bottom` at ztop + h; stores the bottom speed.
-float vertical_delay(cfloat top, float bottom_as_read, double tau_short, float q, float ztop,
+float vertical_delay(cfloat top, float bottom_as_read, float tau_short, float q, float ztop,
                      float h, float p, cfloat& bottom) {
     if (bottom_as_read == 0.0f) {
         bottom = top;
