@@ -50,7 +50,7 @@ for m in "${models[@]}"; do
 done | "$bin/tolvane" -freq "$mt_freq" -shift "$shift"
 
 echo "== peaks: measured (time after P in s, amplitude) against ray theory"
-echo "   (for every interface: predicted -> nearest peak of the expected sign;"
+echo "   (for every interface: predicted -> nearest peak of the expected sign [offset in samples];"
 echo "    Ps and PpPs positive where speeds increase downwards, PpSs+PsPs negative)"
 status=0
 for m in "${models[@]}"; do
