@@ -1,0 +1,27 @@
+#include "job.hpp"
+
+#include <algorithm>
+
+namespace fuzz {
+
+void whole_job(const std::uint8_t* data, std::size_t size, Program program,
+               std::span<const Run> runs) {
+    if (size < 3 || runs.empty()) return;
+    scratch();
+    const std::size_t split = std::min<std::size_t>(data[1] | (data[2] << 8), size - 3);
+    put_file("w.sac", std::span(data + 3, split));
+    put_file("d.sac", std::span(data + 3 + split, size - 3 - split));
+    static const std::vector<std::uint8_t> older{'o', 'l', 'd', 'e', 'r'};
+    put_file("o.sac", older);
+
+    const Run& run = runs[data[0] % runs.size()];
+    const auto r = run_program([&] { return program(run.args); }, run.input);
+    require(r.status == 0 || r.status == 1, "status 0 or 1");
+    if (r.status == 0)
+        require_sound_output("o.sac");
+    else
+        require(get_file("o.sac") == older, "a failed job leaves the older output");
+    sweep({});
+}
+
+} // namespace fuzz

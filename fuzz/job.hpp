@@ -1,0 +1,23 @@
+// Whole jobs on two arbitrary trace files: the input is one byte choosing
+// how the program is run, two bytes giving the length of the first file,
+// then the first file (the wavelet, "w.sac") and the second (the trace,
+// "d.sac").  The output is "o.sac".
+#pragma once
+
+#include "harness.hpp"
+
+namespace fuzz {
+
+// One way of running the program: its arguments and its standard input.
+struct Run {
+    std::vector<std::string> args;
+    std::string input;
+};
+using Program = int (*)(std::span<const std::string>);
+
+// Runs the chosen job on the split input and checks that a success left a
+// whole, finite output and that a failure left the older output untouched.
+void whole_job(const std::uint8_t* data, std::size_t size, Program program,
+               std::span<const Run> runs);
+
+} // namespace fuzz
