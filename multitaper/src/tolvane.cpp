@@ -209,7 +209,8 @@ bool run_job(const Settings& s) {
     float bw = 0.0f, dtw = 0.0f;
     int nw = 0;
     traceio::rsac1(file_name(s.wavelet), st.wavelet, nw, bw, dtw, max_samples, nerr);
-    if (nerr != 0) console::stop("**Trouble reading wavelet input file.");
+    // A trace without samples would deconvolve to zeros written as a result.
+    if (nerr != 0 || nw < 1) console::stop("**Trouble reading wavelet input file.");
     if (!(std::fabs(dtw - dt) / dt <= rate_tolerance)) console::stop("**Sample rate mismatch.");
     if (nint((s.wavelet_end - bw) / dt) > last_index) console::stop("**File too long - shorten.");
     if (!s.batch) condition(st.wavelet, nw);
@@ -242,7 +243,7 @@ bool run_job(const Settings& s) {
 
     float bt = 0.0f, dtt = 0.0f;
     traceio::rsac1(file_name(s.decon), st.trace, nlen, bt, dtt, max_samples, nerr);
-    if (nerr != 0) console::stop("**Deconvolution trace unreadable.");
+    if (nerr != 0 || nlen < 1) console::stop("**Deconvolution trace unreadable.");
     if (!s.batch) condition(st.trace, nlen);
     const int seg_t =
         tapered_spectra(st.trace, nlen, bt, s.decon_start, nt, plan, st.tapers, w.trace, u);
