@@ -103,6 +103,14 @@ traces() {
     done
     forge b-nan.sac npts=2000 b=-40 set:b=nan
     refused_trace b-nan.sac "" "" "" ""
+    # A sample that is not a number once gave tolvane a trace of NaN written
+    # as its result.
+    forge nan-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=nan
+    refused_trace nan-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
+        "STOP **Result is not finite" "STOP **Result is not finite"
+    forge inf-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:1000=inf
+    refused_trace inf-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
+        "STOP **Result is not finite" "STOP **Result is not finite"
     forge uneven.sac npts=2000 b=-40 set:leven=0
     refused_trace uneven.sac "$mw" "$md" "$tw" "$td"
 

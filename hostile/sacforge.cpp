@@ -4,7 +4,7 @@
 // short.
 //
 //   sacforge OUT [npts=N] [delta=D] [b=B] [pulse=T:A ...] [little]
-//                [set:FIELD=VALUE ...] [truncate=BYTES]
+//                [set:FIELD=VALUE ...] [sample:K=VALUE ...] [truncate=BYTES]
 //
 // FIELD is one of delta b e stla stlo evla evlo npts nvhdr leven iftype lcalda; VALUE may be nan,
 // inf, -inf or any number (integer fields take integers).
@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
             little = true;
         } else if (key == "truncate") {
             truncate = std::atol(val.c_str());
+        } else if (key.rfind("sample:", 0) == 0) {
+            pokes.push_back({158 + std::atoi(key.c_str() + 7), false, val});
         } else if (key.rfind("set:", 0) == 0) {
             Poke p{};
             if (!field_word(key.substr(4), p.word, p.integer)) return fail("unknown field " + key);

@@ -10,6 +10,7 @@
 #include "traceio/header.hpp"
 #include "traceio/sacio.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <istream>
@@ -258,6 +259,12 @@ bool run_job(const Settings& s) {
     // failure of the traces or windows is reported first.
     if (!(bins >= 0.5f)) console::stop("**Cutoff frequency below frequency step - no output.");
     const float coherence = deconvolve(w, plan, s.shift, nt);
+    // Samples that are not numbers (a damaged or foreign file) spread through
+    // the transforms; such a trace is no result and is not written.
+    const auto result = u.first(static_cast<std::size_t>(nt));
+    if (!std::isfinite(coherence) ||
+        !std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
+        console::stop("**Result is not finite - check the input traces.");
     set_header(-s.shift, nt);
     traceio::setfhv("user2", coherence, nerr);
     traceio::setfhv("user3", s.freq, nerr);
