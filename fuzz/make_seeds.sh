@@ -7,7 +7,7 @@ forge=$1
 here=$(cd "$(dirname "$0")" && pwd)
 corpus=$here/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{rsac1,rdlyr,parse,marrick_lines,tolvane_lines,marrick_job,tolvane_job}
+mkdir -p "$corpus"/{rsac1,rdlyr,parse,marrick_lines,tolvane_lines,marrick_job,tolvane_job,kestrum_model}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -31,6 +31,8 @@ printf '  2grad     \n  1    600     350     270    1000    700     400     300\
     >"$corpus/rdlyr/gradient"
 printf '  3order    \n  1   6.00    3.50    2.70    1.00\n  3   6.00    3.50    2.70    0.00\n' \
     >"$corpus/rdlyr/order"
+cp "$here"/../examples/*.mod "$corpus/rdlyr/halfspace" "$corpus/rdlyr/gradient" \
+    "$corpus/kestrum_model/"
 
 # Numbers and tokens: three control bytes (maxtok, ltok, n), then the text.
 p=$corpus/parse
