@@ -276,6 +276,27 @@ outputs() {
     mkdir out-dir; mline w.sac d.sac out-dir; run 1 "**Trouble writing out-dir" job "$marrick"
     [ -d out-dir ] || fail "directory replaced"
 
+    # A job list that cannot be read, or output names that cannot reach
+    # standard output, once ended with status 0 as if all was done.
+    mkdir stdin-dir
+    label="standard input a directory"
+    run 2 "**Trouble reading standard input." stdin-dir "$marrick"
+    run 2 "**Trouble reading standard input." stdin-dir "$tolvane"
+    run 2 "**Trouble reading standard input." stdin-dir $kestrum -sps 20 -p 0.06 s/km
+    if [ -w /dev/full ]; then
+        label="standard output full"
+        mline w.sac d.sac full.sac
+        run 1 "**Trouble writing standard output." job sh -c '"$0" >/dev/full' "$marrick"
+        tline w.sac d.sac full.sac
+        run 1 "**Trouble writing standard output." job sh -c '"$0" >/dev/full' "$tolvane"
+        echo good.mod >list
+        run 1 "**Trouble writing standard output." list \
+            sh -c '"$0" -sps 20 -p 0.06 s/km -con >/dev/full' "$kestrum"
+    fi
+    label="standard output closed"
+    mline w.sac d.sac closed.sac
+    run 1 "**Trouble writing standard output." job sh -c '"$0" >&-' "$marrick"
+
     # A directory that cannot be written, as an unprivileged user.
     mkdir locked
     cp w.sac d.sac good.mod locked/

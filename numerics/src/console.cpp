@@ -77,6 +77,17 @@ int run(const std::function<int()>& body) {
         status = 1;
     }
     out().flush();
+    // A run whose job list could not be read, or whose output names never
+    // reached the next stage of the pipeline, did not do what was asked: a
+    // read error must not pass for the end of the list.
+    if (status == 0 && streams().in == &std::cin && std::ferror(stdin)) {
+        err() << Record().text("**Trouble reading standard input.").str() << '\n';
+        status = 2;
+    }
+    if (status == 0 && !out()) {
+        err() << Record().text("**Trouble writing standard output.").str() << '\n';
+        status = 1;
+    }
     err().flush();
     return status;
 }
