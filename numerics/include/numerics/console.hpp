@@ -57,7 +57,8 @@ std::ostream& err();
 // Runs a program body and returns its exit status: the body's result, or the
 // status of an `Ending` (after writing its line to standard error).  Any other
 // exception is reported on standard error with status 1.  Standard output is
-// flushed in every case.
+// flushed in every case; a successful body still gives 2 when standard input
+// had a read error and 1 when standard output could not be written.
 int run(const std::function<int()>& body);
 
 // The command-line arguments after the program name.
