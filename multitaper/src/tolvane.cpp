@@ -190,6 +190,8 @@ bool run_job(const Settings& s) {
     if (nerr != 0) console::stop("**Trouble reading decon input file.");
     if (!(dt > 0.0f) || !std::isfinite(dt))
         console::stop("**Bad sample interval in decon input file.");
+    // An undefined begin time would pass for a window beyond the file.
+    if (!std::isfinite(b)) console::stop("**Bad begin time in decon input file.");
     if (nint((s.decon_start - b) / dt) > last_index || nint((s.decon_end - b) / dt) > last_index)
         console::stop("**Decon file too large.");
     const int nd = nint((s.decon_end - s.decon_start) / dt) + 1;
@@ -213,6 +215,7 @@ bool run_job(const Settings& s) {
     // A trace without samples would deconvolve to zeros written as a result.
     if (nerr != 0 || nw < 1) console::stop("**Trouble reading wavelet input file.");
     if (!(std::fabs(dtw - dt) / dt <= rate_tolerance)) console::stop("**Sample rate mismatch.");
+    if (!std::isfinite(bw)) console::stop("**Bad begin time in wavelet input file.");
     if (nint((s.wavelet_end - bw) / dt) > last_index) console::stop("**File too long - shorten.");
     if (!s.batch) condition(st.wavelet, nw);
 
