@@ -102,7 +102,13 @@ traces() {
         refused_trace "delta$d.sac" "" "" "" ""
     done
     forge b-nan.sac npts=2000 b=-40 set:b=nan
-    refused_trace b-nan.sac "" "" "" ""
+    # tolvane once blamed a NaN begin time on a window past the end of the file;
+    # marrick once wrote zeros as the result of a trace beginning at -infinity.
+    refused_trace b-nan.sac "STOP **Bad begin time." "STOP **Bad begin time." \
+        "STOP **Bad begin time in wavelet input file." "STOP **Bad begin time in decon input file."
+    forge b-inf.sac npts=2000 b=-40 set:b=-inf
+    refused_trace b-inf.sac "STOP **Bad begin time." "STOP **Bad begin time." \
+        "STOP **Bad begin time in wavelet input file." "STOP **Bad begin time in decon input file."
     # A sample that is not a number once gave tolvane a trace of NaN written
     # as its result.
     forge nan-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=nan

@@ -62,6 +62,8 @@ Trace read_trace(const std::string& name, std::span<float> y, std::string_view t
     if (t.n > max_samples) console::stop("**File too long, shorten it.");
     if (t.n < 1) console::stop("**Trace has no samples.");
     if (!good_interval(t.delta)) console::stop("**Bad sample interval.");
+    // An undefined or infinite begin time puts every sample out of any window.
+    if (!std::isfinite(t.b)) console::stop("**Bad begin time.");
     return t;
 }
 
