@@ -80,7 +80,7 @@ class Record {
     bool after_text_ = false;
 };
 
-// Fixed-width fields (Fortran I, F and G15.8 edit descriptors); a value that
+// Fixed-width fields (the I, F and G15.8 edit descriptors); a value that
 // does not fit fills the field with asterisks.
 std::string int_field(long value, int width);
 std::string fixed_field(double value, int width, int decimals);
