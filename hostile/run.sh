@@ -114,6 +114,9 @@ traces() {
     forge nan-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=nan
     refused_trace nan-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
         "STOP **Result is not finite" "STOP **Result is not finite"
+    forge huge-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=3e38
+    refused_trace huge-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
+        "STOP **Result is not finite" "STOP **Result is not finite"
     forge inf-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:1000=inf
     refused_trace inf-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
         "STOP **Result is not finite" "STOP **Result is not finite"
