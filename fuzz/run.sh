@@ -14,11 +14,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 artifacts=${FUZZ_ARTIFACTS:-$(mktemp -d "${TMPDIR:-/tmp}/fuzz-artifacts-XXXXXX")}
 mkdir -p "$artifacts"
 work=$(mktemp -d "${TMPDIR:-/tmp}/fuzz-corpus-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "${scratch:-}"' EXIT
 # The targets write their inputs to files: a memory file system keeps that
 # from waiting on a disk.
 if [ -z "${FUZZ_TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then FUZZ_TMPDIR=/dev/shm; fi
-export TMPDIR=${FUZZ_TMPDIR:-${TMPDIR:-/tmp}}
+# Each target's scratch directory goes under one private directory, removed
+# at the end even when a target aborted on a fault.
+scratch=$(mktemp -d "${FUZZ_TMPDIR:-${TMPDIR:-/tmp}}/fuzz-scratch-XXXXXX")
+export TMPDIR=$scratch
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}:abort_on_error=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}:halt_on_error=1
 
