@@ -4,6 +4,7 @@
 #pragma once
 
 #include "numerics/console.hpp"
+#include "rftest/scratch.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -17,23 +18,8 @@
 
 namespace testing_support {
 
-// Sends the console streams to strings while alive.
-class Captured {
-  public:
-    explicit Captured(std::string input = {}) : in_(std::move(input)), saved_(console::streams()) {
-        console::streams() = {&in_, &out_, &err_};
-    }
-    ~Captured() { console::streams() = saved_; }
-    Captured(const Captured&) = delete;
-    Captured& operator=(const Captured&) = delete;
-    std::string out() const { return out_.str(); }
-    std::string err() const { return err_.str(); }
-
-  private:
-    std::istringstream in_;
-    std::ostringstream out_, err_;
-    console::Streams saved_;
-};
+using rftest::Captured;
+using rftest::TempDir;
 
 // Runs body as a program and returns its exit status.
 inline int run(const std::function<int()>& body) {
@@ -79,24 +65,5 @@ inline void jacobi(std::vector<double> a, int n, std::vector<double>& values,
     values.resize(n);
     for (int i = 0; i < n; ++i) values[i] = a[i * n + i];
 }
-
-// A fresh temporary directory, removed with its contents afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "multitaper-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 } // namespace testing_support

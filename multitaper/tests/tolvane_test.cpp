@@ -56,24 +56,24 @@ struct Trace {
 std::string job(const TempDir& dir, const std::string& stem, const std::string& out,
                 const std::string& decon = "55 85", const std::string& wavelet = "55 85",
                 const std::string& noise = "10 40") {
-    return dir / (stem + ".z") + " " + decon + " " + dir / (stem + ".r") + " " + wavelet + " " +
-           noise + " " + dir / out + "\n";
+    return dir.path(stem + ".z") + " " + decon + " " + dir.path(stem + ".r") + " " + wavelet + " " +
+           noise + " " + dir.path(out) + "\n";
 }
 
 class Tolvane : public ::testing::Test {
   protected:
     TempDir dir;
     void SetUp() override {
-        ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir / "quiet"));
+        ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir.path("quiet")));
     }
 };
 
 TEST_F(Tolvane, RecoversTheSpikeTrainAtItsTimesAndSigns) {
     const Result r = tolvane({"-freq", "2"}, job(dir, "quiet", "rf.sac"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, dir / "rf.sac" + "\n");
+    EXPECT_EQ(r.out, dir.path("rf.sac") + "\n");
     EXPECT_EQ(r.err, "");
-    const Trace t(dir / "rf.sac");
+    const Trace t(dir.path("rf.sac"));
     ASSERT_EQ(t.nerr, 0);
     EXPECT_EQ(t.b, -10.0f);
     EXPECT_EQ(t.npts, 721); // 36 s of samples and the last
@@ -95,14 +95,14 @@ TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
     const float levels[] = {1e-3f, 0.1f, 1.0f, 100.0f};
     for (int i = 0; i < 4; ++i) {
         const std::string stem = "n" + std::to_string(i);
-        ASSERT_TRUE(write_records(testing_support::make_records(levels[i], 5 + i), dir / stem));
+        ASSERT_TRUE(write_records(testing_support::make_records(levels[i], 5 + i), dir.path(stem)));
         lines += job(dir, stem, stem + ".rf");
     }
     const Result r = tolvane({"-freq", "2"}, lines);
     ASSERT_EQ(r.status, 0) << r.err;
     float last = 2.0f;
     for (int i = 0; i < 4; ++i) {
-        const Trace t(dir / ("n" + std::to_string(i) + ".rf"));
+        const Trace t(dir.path("n" + std::to_string(i) + ".rf"));
         EXPECT_LT(t.user2, last) << "noise level " << levels[i];
         if (i == 0) {
             EXPECT_GT(t.user2, 0.99f);
@@ -115,26 +115,27 @@ TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
 }
 
 TEST_F(Tolvane, SingleModeConditionsTheTracesAndReportsTheCoherence) {
-    ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir / "offset", 0.0f, 5.0f));
+    ASSERT_TRUE(
+        write_records(testing_support::make_records(1e-3f), dir.path("offset"), 0.0f, 5.0f));
     const Result plain =
         tolvane({"-freq", "2", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40",
-                 dir / "quiet.z", dir / "quiet.r", dir / "single.sac"});
+                 dir.path("quiet.z"), dir.path("quiet.r"), dir.path("single.sac")});
     ASSERT_EQ(plain.status, 0) << plain.err;
-    const Trace a(dir / "single.sac");
-    EXPECT_EQ(plain.out, " " + dir / "single.sac" + ": Avg. squared coherence  " +
+    const Trace a(dir.path("single.sac"));
+    EXPECT_EQ(plain.out, " " + dir.path("single.sac") + ": Avg. squared coherence  " +
                              console::g15_8(a.user2) + "\n");
     // A constant offset is removed in single mode ...
     const Result shifted =
         tolvane({"-freq", "2", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40",
-                 dir / "offset.z", dir / "offset.r", dir / "offset.sac"});
+                 dir.path("offset.z"), dir.path("offset.r"), dir.path("offset.sac")});
     ASSERT_EQ(shifted.status, 0) << shifted.err;
-    const Trace b(dir / "offset.sac");
+    const Trace b(dir.path("offset.sac"));
     EXPECT_NEAR(b.user2, a.user2, 1e-3f);
     for (int i = 0; i < a.npts; ++i) ASSERT_NEAR(b.y[i], a.y[i], 2e-3f) << i;
     // ... but not in batch mode, where it dominates the low frequencies.
     const Result batch = tolvane({"-freq", "2"}, job(dir, "offset", "batch.sac"));
     ASSERT_EQ(batch.status, 0) << batch.err;
-    const Trace c(dir / "batch.sac");
+    const Trace c(dir.path("batch.sac"));
     EXPECT_GT(std::fabs(c.user2 - a.user2), 1e-3f);
 }
 
@@ -143,18 +144,18 @@ TEST_F(Tolvane, BatchLinesAreCheckedCountedAndSkipped) {
     std::string eight = good.substr(0, good.rfind(' ')) + "\n";
     const std::string ten = good.substr(0, good.size() - 1) + " extra\n";
     // "55,85" gives two values, shifting the rest: the 99 falls off the end.
-    const std::string comma =
-        dir / "quiet.z" + " 55,85 55 " + dir / "quiet.r" + " 85 10 40 99 " + dir / "c.sac" + "\n";
+    const std::string comma = dir.path("quiet.z") + " 55,85 55 " + dir.path("quiet.r") +
+                              " 85 10 40 99 " + dir.path("c.sac") + "\n";
     const std::string word = job(dir, "quiet", "w.sac", "55 late");
     const Result r =
         tolvane({"-freq", "2"}, eight + ten.substr(0, ten.find("a.sac")) + "b.sac extra\n" + comma +
                                     word + job(dir, "quiet", "d.sac", "85 55"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, dir / "b.sac" + "\n" + dir / "c.sac" + "\n");
+    EXPECT_EQ(r.out, dir.path("b.sac") + "\n" + dir.path("c.sac") + "\n");
     EXPECT_EQ(r.err, " **Bad input, line            1 , skipping.\n"
                      " **Bad input, line            4 , skipping.\n"
                      " **Nonsense/no decon start/end values.\n");
-    const Trace b(dir / "b.sac"), c(dir / "c.sac");
+    const Trace b(dir.path("b.sac")), c(dir.path("c.sac"));
     ASSERT_EQ(b.npts, c.npts);
     for (int i = 0; i < b.npts; ++i) ASSERT_EQ(b.y[i], c.y[i]) << i;
 }
@@ -166,7 +167,7 @@ TEST_F(Tolvane, WindowChecksComeInOrderAndSkipOnlyTheirLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, " **Nonsense/no wavelet start/end values.\n"
                      " **Nonsense/no noise start/end values.\n");
-    EXPECT_EQ(r.out, dir / "z.sac" + "\n");
+    EXPECT_EQ(r.out, dir.path("z.sac") + "\n");
 }
 
 // The result past nfft must be zero also after a longer job has filled the
@@ -175,7 +176,7 @@ TEST_F(Tolvane, SamplesPastTheTransformLengthAreZeroOnEveryLine) {
     const Result r = tolvane({}, job(dir, "quiet", "long.sac") +
                                      job(dir, "quiet", "short.sac", "55 75", "55 75"));
     ASSERT_EQ(r.status, 0) << r.err;
-    const Trace t(dir / "short.sac");
+    const Trace t(dir.path("short.sac"));
     ASSERT_EQ(t.npts, 521);
     for (int i = 512; i < 521; ++i) EXPECT_EQ(t.y[i], 0.0f) << i;
     EXPECT_NE(t.y[511], 0.0f);
@@ -184,7 +185,7 @@ TEST_F(Tolvane, SamplesPastTheTransformLengthAreZeroOnEveryLine) {
 TEST_F(Tolvane, CutoffAtOrAboveNyquistIsClampedAndKeptInTheHeader) {
     const Result r = tolvane({"-freq", "100"}, job(dir, "quiet", "wide.sac"));
     ASSERT_EQ(r.status, 0) << r.err;
-    const Trace t(dir / "wide.sac");
+    const Trace t(dir.path("wide.sac"));
     EXPECT_EQ(t.user3, 100.0f);
     for (int i = 0; i < t.npts; ++i) ASSERT_TRUE(std::isfinite(t.y[i])) << i;
     EXPECT_GT(t.extreme(0.0f, 0.1f), 0.5f);
@@ -193,7 +194,7 @@ TEST_F(Tolvane, CutoffAtOrAboveNyquistIsClampedAndKeptInTheHeader) {
 TEST_F(Tolvane, ZeroShiftPutsZeroLagAtTheFirstSample) {
     const Result r = tolvane({"-shift", "0", "-freq", "2"}, job(dir, "quiet", "s0.sac"));
     ASSERT_EQ(r.status, 0) << r.err;
-    const Trace t(dir / "s0.sac");
+    const Trace t(dir.path("s0.sac"));
     EXPECT_EQ(t.b, 0.0f);
     EXPECT_TRUE(std::signbit(t.b));
     EXPECT_NEAR(t.y[0], 1.0f, 0.15f);
@@ -211,8 +212,8 @@ TEST_F(Tolvane, OptionsAreRecognisedAsDocumented) {
         tolvane({"-frequency", "1.5", "-debugx", "a", "b", "c d"}, job(dir, "quiet", "f.sac"));
     EXPECT_EQ(s.status, 1);
     EXPECT_EQ(s.err, " **Dont understand c, skipping.\n");
-    EXPECT_EQ(s.out, dir / "f.sac" + "\n");
-    EXPECT_EQ(Trace(dir / "f.sac").user3, 1.5f);
+    EXPECT_EQ(s.out, dir.path("f.sac") + "\n");
+    EXPECT_EQ(Trace(dir.path("f.sac")).user3, 1.5f);
 }
 
 TEST(TolvaneCommandLine, MissingOrUnreadableValuesEndTheRun) {
@@ -259,18 +260,20 @@ TEST_F(TolvaneStops, UnreadableFilesStopTheRun) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "STOP **Trouble reading decon input file.\n");
     EXPECT_EQ(r.out, "");
-    r = run_line(dir / "missing.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    r = run_line(dir.path("missing.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
+                 dir.path("o.sac\n"));
     EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
 }
 
 TEST_F(TolvaneStops, SampleIntervalsMustAgreeWithinATenthOfAPercent) {
     auto near = testing_support::make_records(1e-3f, 1, 0.05002f);
     auto far = testing_support::make_records(1e-3f, 1, 0.0501f);
-    ASSERT_TRUE(write_records(near, dir / "near"));
-    ASSERT_TRUE(write_records(far, dir / "far"));
-    Result r = run_line(dir / "near.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    ASSERT_TRUE(write_records(near, dir.path("near")));
+    ASSERT_TRUE(write_records(far, dir.path("far")));
+    Result r = run_line(dir.path("near.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
+                        dir.path("o.sac\n"));
     EXPECT_EQ(r.status, 0) << r.err;
-    r = run_line(dir / "far.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n");
+    r = run_line(dir.path("far.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") + dir.path("o.sac\n"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "STOP **Sample rate mismatch.\n");
 }
@@ -286,15 +289,16 @@ TEST_F(TolvaneStops, WindowLimits) {
 }
 
 TEST_F(TolvaneStops, TaperLimitDependsOnTheSampleInterval) {
-    ASSERT_TRUE(write_records(testing_support::make_records(1e-3f, 3, 0.01f, 15000), dir / "fast"));
+    ASSERT_TRUE(
+        write_records(testing_support::make_records(1e-3f, 3, 0.01f, 15000), dir.path("fast")));
     Result r = run_line(job(dir, "fast", "o.sac"), {"-freq", "2"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const Trace t(dir / "o.sac");
+    const Trace t(dir.path("o.sac"));
     EXPECT_EQ(t.npts, 3601);
     EXPECT_NEAR(t.extreme(0.0f, 0.05f), 1.0f, 0.15f);
     EXPECT_NEAR(t.extreme(6.0f, 0.05f), -0.35f, 0.1f);
     ASSERT_TRUE(
-        write_records(testing_support::make_records(1e-3f, 3, 0.005f, 15000), dir / "faster"));
+        write_records(testing_support::make_records(1e-3f, 3, 0.005f, 15000), dir.path("faster")));
     r = run_line(job(dir, "faster", "o.sac", "55 65", "55 65"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
@@ -307,7 +311,7 @@ TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
     EXPECT_EQ(r.err, "STOP **Cutoff frequency below frequency step - no output.\n");
     const Result ok = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.01"});
     EXPECT_EQ(ok.status, 0) << ok.err;
-    const Trace t(dir / "o.sac");
+    const Trace t(dir.path("o.sac"));
     for (int i = 1; i < t.npts; ++i) ASSERT_EQ(t.y[i], t.y[0]) << "one bin: a constant";
 }
 
@@ -315,10 +319,11 @@ TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
 // file and the taper were checked, so those stops were reported wrongly.
 TEST_F(TolvaneStops, TraceAndTaperStopsComeBeforeTheAddedChecks) {
     ASSERT_TRUE(
-        write_records(testing_support::make_records(1e-3f, 1, 0.0001f, 3000), dir / "dense"));
+        write_records(testing_support::make_records(1e-3f, 1, 0.0001f, 3000), dir.path("dense")));
     Result r = run_line(job(dir, "dense", "o.sac", "0.1 0.2", "0.1 0.2", "0 0.05"));
     EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
-    r = run_line(dir / "missing.z 55 85 " + dir / "quiet.r 55 85 10 40 " + dir / "o.sac\n",
+    r = run_line(dir.path("missing.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
+                     dir.path("o.sac\n"),
                  {"-freq", "0.001"});
     EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
 }
@@ -327,18 +332,18 @@ TEST_F(TolvaneStops, TraceAndTaperStopsComeBeforeTheAddedChecks) {
 TEST_F(TolvaneStops, ZeroSampleIntervalStops) {
     auto bad = testing_support::make_records(1e-3f);
     bad.dt = 0.0f;
-    ASSERT_TRUE(write_records(bad, dir / "bad"));
+    ASSERT_TRUE(write_records(bad, dir.path("bad")));
     const Result r = run_line(job(dir, "bad", "o.sac"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "STOP **Bad sample interval in decon input file.\n");
 }
 
 TEST_F(TolvaneStops, FailedWriteWarnsAndGoesOn) {
-    const Result r = run_line(dir / "quiet.z 55 85 " + dir / "quiet.r 55 85 10 40 " +
-                              dir / "no/such/dir/o.sac\n" + job(dir, "quiet", "ok.sac"));
+    const Result r = run_line(dir.path("quiet.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
+                              dir.path("no/such/dir/o.sac\n") + job(dir, "quiet", "ok.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, " **Trouble writing " + dir / "no/such/dir/o.sac" + "\n");
-    EXPECT_EQ(r.out, dir / "ok.sac" + "\n");
+    EXPECT_EQ(r.err, " **Trouble writing " + dir.path("no/such/dir/o.sac") + "\n");
+    EXPECT_EQ(r.out, dir.path("ok.sac") + "\n");
 }
 
 } // namespace

@@ -315,7 +315,7 @@ TEST(Kestrum, WindowLimits) {
 
 TEST(Kestrum, ModelFailures) {
     TempDir d;
-    Outcome missing = run({"-sps", "5", "-p", "0.06", "s/km"}, d.file("none.mod") + "\n");
+    Outcome missing = run({"-sps", "5", "-p", "0.06", "s/km"}, d.path("none.mod") + "\n");
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("none.mod"), std::string::npos);
 

@@ -146,7 +146,7 @@ TEST(Rdlyr, RefusesLayerCountsTheArraysCannotHold) {
 
 TEST(Rdlyr, UnreadableFilesEndWithStatusTwoNamingTheFile) {
     TempDir d;
-    auto [s1, l1] = ending(d.file("absent"));
+    auto [s1, l1] = ending(d.path("absent"));
     EXPECT_EQ(s1, 2);
     EXPECT_NE(l1.find("absent"), std::string::npos);
     EXPECT_NE(l1.find("No such file"), std::string::npos);

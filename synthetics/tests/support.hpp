@@ -2,6 +2,7 @@
 #pragma once
 
 #include "numerics/console.hpp"
+#include "rftest/scratch.hpp"
 
 #include <cmath>
 #include <complex>
@@ -15,43 +16,8 @@
 
 namespace synthetics::testing {
 
-// Redirects the console streams for the life of the object.
-class Capture {
-  public:
-    explicit Capture(std::string input = "") : in_(std::move(input)), saved_(console::streams()) {
-        console::streams() = {&in_, &out_, &err_};
-    }
-    ~Capture() { console::streams() = saved_; }
-    std::string out() const { return out_.str(); }
-    std::string err() const { return err_.str(); }
-
-  private:
-    std::istringstream in_;
-    std::ostringstream out_, err_;
-    console::Streams saved_;
-};
-
-// A fresh directory removed with its contents at the end of the test.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "synthetics-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(file(name)) << text;
-        return file(name);
-    }
-
-  private:
-    std::string path_;
-};
+using Capture = rftest::Captured;
+using rftest::TempDir;
 
 // One layer line in the fixed columns of a model file.
 inline std::string layer_line(int i, std::vector<double> v) {

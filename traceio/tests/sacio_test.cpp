@@ -277,7 +277,7 @@ TEST(TraceRead, OpenAndReadErrors) {
 
     write_ramp(s.path("secret.sac"), 2);
     ::chmod(s.path("secret.sac").c_str(), 0);
-    ::chmod(s.dir().c_str(), 0755);
+    ::chmod(s.path().c_str(), 0755);
     EXPECT_TRUE(traceio_test::unprivileged([&] {
         rsac1(s.path("secret.sac"), r, n, b, d, 4, e);
         return e == 108;
@@ -289,7 +289,7 @@ TEST(TraceRead, RefusesWhatCannotHoldATrace) {
     std::vector<float> r(4);
     int n = 0, e = 0;
     float b = 0, d = 0;
-    rsac1(s.dir(), r, n, b, d, 4, e); // a directory
+    rsac1(s.path(), r, n, b, d, 4, e); // a directory
     EXPECT_EQ(e, 101);
     // A FIFO with no writer must neither block nor be read.
     ASSERT_EQ(::mkfifo(s.path("fifo").c_str(), 0600), 0);
@@ -429,13 +429,13 @@ TEST(TraceWrite, ReadOnlyDirectoryKeepsTheOldFile) {
     const std::string p = s.path("old.sac");
     write_ramp(p, 5);
     const Bytes old = slurp(p);
-    ::chmod(s.dir().c_str(), 0555);
+    ::chmod(s.path().c_str(), 0555);
     EXPECT_TRUE(traceio_test::unprivileged([&] {
         int e = 0;
         wsac1(p, std::vector<float>{1}, 1, 0.0f, 1.0f, e);
         return e == 101;
     }));
-    ::chmod(s.dir().c_str(), 0755);
+    ::chmod(s.path().c_str(), 0755);
     EXPECT_EQ(slurp(p), old);
     EXPECT_EQ(s.entries(), std::vector<std::string>{"old.sac"});
 }
@@ -481,7 +481,7 @@ TEST(TraceWrite, NoFreeUnitGives116) {
 
 TEST(TraceWrite, MemoryFilesGoUnderThePrefix) {
     Scratch s;
-    zmempfx(s.dir() + "/mem-");
+    zmempfx(s.path() + "/mem-");
     int e = 0;
     wsac1("|trace", std::vector<float>{1, 2, 3}, 3, 0.0f, 1.0f, e);
     zmempfx("");

@@ -2,6 +2,8 @@
 // whole-file byte access.
 #pragma once
 
+#include "rftest/scratch.hpp"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -15,34 +17,7 @@
 
 namespace traceio_test {
 
-class Scratch {
-  public:
-    Scratch() {
-        std::string templ = (std::filesystem::temp_directory_path() / "traceio-XXXXXX").string();
-        dir_ = ::mkdtemp(templ.data()) ? templ : std::string{};
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(dir_, ec);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    const std::string& dir() const { return dir_; }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    // Names of the entries of the directory, for spotting leftovers.
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir_))
-            names.push_back(e.path().filename().string());
-        return names;
-    }
-
-  private:
-    std::string dir_;
-};
+using Scratch = rftest::TempDir;
 
 inline std::vector<std::uint8_t> slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

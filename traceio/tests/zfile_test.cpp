@@ -46,7 +46,7 @@ TEST(Zopenc, CreateModesAndErrors) {
     EXPECT_EQ(e, 0);
     zclosec(fd);
     const std::string cwd = std::filesystem::current_path();
-    std::filesystem::current_path(s.dir());
+    std::filesystem::current_path(s.path());
     zopenc(fd, "    ", 1, 0, 0, e);
     std::filesystem::current_path(cwd);
     EXPECT_EQ(e, 0);
@@ -57,7 +57,7 @@ TEST(Zopenc, CreateModesAndErrors) {
     EXPECT_EQ(e, 2);
 
     ::chmod(p.c_str(), 0);
-    ::chmod(s.dir().c_str(), 0755);
+    ::chmod(s.path().c_str(), 0755);
     EXPECT_TRUE(traceio_test::unprivileged([&] {
         zopenc(fd, p, 0, 1, 0, e);
         return e == 1;
@@ -121,7 +121,7 @@ TEST(Units, PoolLookupAndTextFiles) {
 TEST(Files, InquireAndDestroy) {
     Scratch s;
     bool exists = true;
-    zinquire(s.dir(), exists);
+    zinquire(s.path(), exists);
     EXPECT_FALSE(exists); // a directory does not count
     spit(s.path("f"), Bytes{1});
     zinquire(s.path("f") + "  ", exists);
@@ -134,12 +134,12 @@ TEST(Files, InquireAndDestroy) {
     EXPECT_FALSE(std::filesystem::exists(s.path("f")));
     // Removing a file that sits in a directory we may not change fails.
     spit(s.path("kept"), Bytes{1});
-    ::chmod(s.dir().c_str(), 0555);
+    ::chmod(s.path().c_str(), 0555);
     EXPECT_TRUE(traceio_test::unprivileged([&] {
         zdest(s.path("kept"), e);
         return e == 101;
     }));
-    ::chmod(s.dir().c_str(), 0755);
+    ::chmod(s.path().c_str(), 0755);
     EXPECT_TRUE(std::filesystem::exists(s.path("kept")));
 }
 
@@ -193,7 +193,7 @@ TEST(WordTransfers, ReadAndWriteAtOffsets) {
 
 TEST(MemoryFiles, PrefixSizeAndRemoval) {
     Scratch s;
-    zmempfx(s.dir() + "/pre-   ");
+    zmempfx(s.path() + "/pre-   ");
     int fd = 0, e = 0;
     zopenm(fd, "shm", 2, 100, e);
     ASSERT_EQ(e, 0);
@@ -231,7 +231,7 @@ TEST(MemoryFiles, PrefixSizeAndRemoval) {
     // A prefix of blanks is one blank; an empty one means none.
     zmempfx("   ");
     const std::string cwd = std::filesystem::current_path();
-    std::filesystem::current_path(s.dir());
+    std::filesystem::current_path(s.path());
     zopenm(fd, "x", 2, 1, e);
     zclosec(fd);
     zmempfx("");

@@ -14,17 +14,6 @@
 
 namespace wltest {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "marrick-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-}
-
 std::string write_trace(const std::string& name, const std::vector<float>& y, float b,
                         float delta) {
     int nerr = 0;

@@ -1,24 +1,14 @@
 // Helpers for driving whole marrick runs inside the test process.
 #pragma once
 
+#include "rftest/scratch.hpp"
+
 #include <string>
 #include <vector>
 
 namespace wltest {
 
-// A fresh directory under the system's temporary directory, removed with its
-// contents when the object goes.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-  private:
-    std::string dir_;
-};
+using rftest::TempDir;
 
 // An evenly spaced trace and the header fields the program sets.
 struct Trace {
