@@ -330,21 +330,33 @@ bool saciou(int& unit) {
     return false;
 }
 
-void rsach(std::string_view name, int& nerr) {
-    nerr = 0;
-    newhdr();
-    int unit = 0;
+namespace {
+
+// Opens an existing file on a free unit for header-record access.  False
+// (error -2, reported) when no unit is free; otherwise nerr holds the status
+// of the open, 0 when the unit is connected.
+bool header_unit(std::string_view name, int& unit, int& nerr) {
     if (!saciou(unit)) {
         report("**Can't find unit to read SAC file header!");
         nerr = -2;
-        return;
+        return false;
     }
-    HeaderBytes record;
     std::string_view stripped;
     nerr = detail::strip_name(name, stripped) ? 0 : ENAMETOOLONG;
     if (nerr == 0)
         nerr = detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Records,
                                     detail::header_bytes);
+    return true;
+}
+
+} // namespace
+
+void rsach(std::string_view name, int& nerr) {
+    nerr = 0;
+    newhdr();
+    int unit = 0;
+    if (!header_unit(name, unit, nerr)) return;
+    HeaderBytes record;
     if (nerr == 0) {
         nerr = detail::unit_read_record(unit, 1, record);
         detail::unit_disconnect(unit, false);
@@ -365,16 +377,7 @@ void wsach(std::string_view name, int& nerr) {
         return;
     }
     int unit = 0;
-    if (!saciou(unit)) {
-        report("**Can't find unit to read SAC file header!");
-        nerr = -2;
-        return;
-    }
-    std::string_view stripped;
-    nerr = detail::strip_name(name, stripped) ? 0 : ENAMETOOLONG;
-    if (nerr == 0)
-        nerr = detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Records,
-                                    detail::header_bytes);
+    if (!header_unit(name, unit, nerr)) return;
     if (nerr == 0) {
         // The header keeps the byte order of the samples it describes: a
         // little-endian file gets a little-endian header back.

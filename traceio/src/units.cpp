@@ -103,7 +103,12 @@ int unit_disconnect(int unit, bool remove) {
     return err;
 }
 
-int unit_read_record(int unit, int rec, std::span<std::byte> record) {
+namespace {
+
+// Moves one whole record between a unit and memory with pread or pwrite,
+// resuming after interruptions and short transfers.
+template <typename Byte, typename Transfer>
+int transfer_record(int unit, int rec, std::span<Byte> record, Transfer move) {
     if (!unit_is_open(unit) || rec < 1) return EBADF;
     const Unit& u = table()[unit];
     if (u.stream != nullptr || record.size() > static_cast<std::size_t>(u.record_length))
@@ -111,7 +116,7 @@ int unit_read_record(int unit, int rec, std::span<std::byte> record) {
     off_t pos = static_cast<off_t>(rec - 1) * u.record_length;
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t r = ::pread(u.fd, record.data() + done, record.size() - done, pos);
+        const ssize_t r = move(u.fd, record.data() + done, record.size() - done, pos);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return errno;
         if (r == 0) return EIO;
@@ -121,21 +126,14 @@ int unit_read_record(int unit, int rec, std::span<std::byte> record) {
     return 0;
 }
 
+} // namespace
+
+int unit_read_record(int unit, int rec, std::span<std::byte> record) {
+    return transfer_record(unit, rec, record, ::pread);
+}
+
 int unit_write_record(int unit, int rec, std::span<const std::byte> record) {
-    if (!unit_is_open(unit) || rec < 1) return EBADF;
-    const Unit& u = table()[unit];
-    if (u.stream != nullptr || record.size() > static_cast<std::size_t>(u.record_length))
-        return EINVAL;
-    off_t pos = static_cast<off_t>(rec - 1) * u.record_length;
-    std::size_t done = 0;
-    while (done < record.size()) {
-        const ssize_t r = ::pwrite(u.fd, record.data() + done, record.size() - done, pos);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return r < 0 ? errno : EIO;
-        done += static_cast<std::size_t>(r);
-        pos += r;
-    }
-    return 0;
+    return transfer_record(unit, rec, record, ::pwrite);
 }
 
 std::FILE* unit_stream(int unit) {
