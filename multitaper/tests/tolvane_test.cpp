@@ -94,7 +94,7 @@ TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
     std::string lines;
     const float levels[] = {1e-3f, 0.1f, 1.0f, 100.0f};
     for (int i = 0; i < 4; ++i) {
-        const std::string stem = "n" + std::to_string(i);
+        const std::string stem = std::string("n").append(std::to_string(i));
         ASSERT_TRUE(write_records(testing_support::make_records(levels[i], 5 + i), dir.path(stem)));
         lines += job(dir, stem, stem + ".rf");
     }
@@ -102,7 +102,7 @@ TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
     ASSERT_EQ(r.status, 0) << r.err;
     float last = 2.0f;
     for (int i = 0; i < 4; ++i) {
-        const Trace t(dir.path("n" + std::to_string(i) + ".rf"));
+        const Trace t(dir.path(std::string("n").append(std::to_string(i)).append(".rf")));
         EXPECT_LT(t.user2, last) << "noise level " << levels[i];
         if (i == 0) {
             EXPECT_GT(t.user2, 0.99f);
@@ -122,8 +122,9 @@ TEST_F(Tolvane, SingleModeConditionsTheTracesAndReportsTheCoherence) {
                  dir.path("quiet.z"), dir.path("quiet.r"), dir.path("single.sac")});
     ASSERT_EQ(plain.status, 0) << plain.err;
     const Trace a(dir.path("single.sac"));
-    EXPECT_EQ(plain.out, " " + dir.path("single.sac") + ": Avg. squared coherence  " +
-                             console::g15_8(a.user2) + "\n");
+    std::string expected = " ";
+    expected.append(dir.path("single.sac")).append(": Avg. squared coherence  ");
+    EXPECT_EQ(plain.out, expected.append(console::g15_8(a.user2)).append("\n"));
     // A constant offset is removed in single mode ...
     const Result shifted =
         tolvane({"-freq", "2", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40",

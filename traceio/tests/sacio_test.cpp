@@ -129,7 +129,7 @@ TEST(TraceRoundTrip, EveryHeaderWordSurvives) {
     for (std::size_t k = 0; k < names.nhdr.size(); ++k)
         setnhv(names.nhdr[k], 1000 + static_cast<int>(k), e);
     for (std::size_t k = 0; k < names.khdr.size(); ++k)
-        setkhv(names.khdr[k], "K" + std::to_string(k) + "xyz", e);
+        setkhv(names.khdr[k], std::string("K").append(std::to_string(k)).append("xyz"), e);
     set_int("nvhdr", 6);
     set_int("npts", 4);
     set_float("delta", 0.25f);
