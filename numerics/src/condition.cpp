@@ -105,9 +105,11 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     const float eps = epsi > 0.0f ? epsi : 1.0e-4f;
     const float q = (t - x1) / dx;
     if (std::isnan(q)) return std::numeric_limits<float>::quiet_NaN();
-    // Before the first interval (and far past the data, beyond any index)
-    // there is nothing to interpolate: the trace counts as zero there.
-    if (q <= -1.0f || q >= 2.0e9f) return 0.0f;
+    // Samples before the first and past the last count as zero, and the
+    // formulas below apply as they stand.  Three intervals or more before the
+    // first sample every value and slope they use is zero, as it is far past
+    // the data: the answer there is zero without forming an index.
+    if (q <= -4.0f || q >= 2.0e9f) return 0.0f;
     const long j = static_cast<long>(q); // truncated towards zero
     const float f = (t - x1) - static_cast<float>(j) * dx;
     if (f == 0.0f) return sample(y, j + 1);

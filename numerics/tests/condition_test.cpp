@@ -125,6 +125,10 @@ TEST(Wigint, OutsideTheArrayCountsAsZero) {
     std::span<const float> y = std::span<const float>(buf).subspan(1, 3);
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, -1.0f), 0.0f);
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, -5.5f), 0.0f);
+    // Within three intervals of the start the zero samples before it take
+    // part like any others: here the line through 0, 1, 2, 3 continues.
+    EXPECT_NEAR(wigint(0.0f, y, 3, 1.0f, 1e-4f, -1.5f), -0.5f, 1e-5);
+    EXPECT_NE(wigint(0.0f, y, 3, 1.0f, 1e-4f, -2.5f), 0.0f);
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, 3.0f), 0.0f);
     EXPECT_NEAR(wigint(0.0f, y, 3, 1.0f, 1e-4f, 3.5f), 0.0f, 1e-4); // zeros follow the data
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, 4.5f), 0.0f);

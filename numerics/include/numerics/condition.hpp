@@ -23,8 +23,8 @@ void zero(std::span<float> x, int first, int count);
 void window(float len, int n, float dt, std::span<float> x);
 
 // Wiggins interpolation at time t of evenly spaced samples y (first abscissa
-// x1, spacing dx != 0), slope floor epsi (<= 0 means 1e-4).  Samples past the
-// span and times before the first sample count as zero.
+// x1, spacing dx != 0), slope floor epsi (<= 0 means 1e-4).  Samples before
+// the first and past the end of the span count as zero.
 float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, float t);
 
 // The same for n increasing abscissas x(1..n) (uneven spacing).
