@@ -1,6 +1,7 @@
 #include "job.hpp"
 
 #include <algorithm>
+#include <sstream>
 
 namespace fuzz {
 
@@ -22,6 +23,24 @@ void whole_job(const std::uint8_t* data, std::size_t size, Program program,
     else
         require(get_file("o.sac") == older, "a failed job leaves the older output");
     sweep({});
+}
+
+void job_lines(const std::uint8_t* data, std::size_t size, Program program,
+               std::span<const Fixture> fixtures) {
+    scratch();
+    std::vector<std::string> keep;
+    for (const Fixture& f : fixtures) {
+        make_trace(f.name, f.npts, f.delta, f.b, f.pulse_at);
+        keep.push_back(f.name);
+    }
+    const std::string input = confined(std::span(data, size));
+    const std::vector<std::string> args;
+    const auto r = run_program([&] { return program(args); }, input);
+    require(r.status == 0 || r.status == 1, "status 0 or 1");
+    std::istringstream echoed(r.out);
+    for (std::string name; std::getline(echoed, name);)
+        if (!name.empty()) require_sound_output(name);
+    sweep(keep);
 }
 
 } // namespace fuzz

@@ -20,4 +20,17 @@ using Program = int (*)(std::span<const std::string>);
 void whole_job(const std::uint8_t* data, std::size_t size, Program program,
                std::span<const Run> runs);
 
+// A trace to be made before the program reads job lines.
+struct Fixture {
+    std::string name;
+    int npts;
+    float delta, b, pulse_at;
+};
+
+// Runs the program without arguments on arbitrary job lines against sound
+// traces: the run ends with status 0 or 1, and every name it echoes names a
+// whole trace of finite samples.
+void job_lines(const std::uint8_t* data, std::size_t size, Program program,
+               std::span<const Fixture> fixtures);
+
 } // namespace fuzz
