@@ -2,6 +2,8 @@
 // spectrum packed as n/2 + 1 complex values (Nyquist term after the data).
 #include "numerics/fft.hpp"
 
+#include "pow2.hpp"
+
 #include "numerics/console.hpp"
 
 #include <cmath>
@@ -19,9 +21,7 @@ constexpr float pi_fft = 3.1415925f;
 // The pairing step of the real transform uses the rounded single-precision pi.
 constexpr float pi_pair = 3.1415927f;
 
-bool power_of_two(long n) {
-    return n > 0 && (n & (n - 1)) == 0;
-}
+using detail::power_of_two;
 
 // e^{i angle} in single precision.  With a zero real part the complex
 // exponential is exactly (cos angle, sin angle); calling the two directly

@@ -4,6 +4,8 @@
 // single precision for the butterflies; the data stay single precision.
 #include "numerics/realft.hpp"
 
+#include "pow2.hpp"
+
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -15,9 +17,7 @@ namespace {
 constexpr double two_pi = 6.28318530717959;
 constexpr double pi = 3.141592653589793;
 
-bool power_of_two(long n) {
-    return n > 0 && (n & (n - 1)) == 0;
-}
+using detail::power_of_two;
 
 // A twiddle factor w = e^{i theta j} advanced one step at a time:
 // w <- w + w (cos theta - 1 + i sin theta), with cos theta - 1 = -2 sin^2(theta/2)
