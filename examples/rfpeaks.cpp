@@ -20,7 +20,7 @@
 // samples.  Overlapping phases share a peak: a large offset says so.  With -check the
 // status is 1 when the Ps of the deepest interface (the crust-mantle boundary
 // of the examples) is not within one sample of its prediction.
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "synthetics/layers.hpp"
 #include "traceio/traceio.hpp"
 

@@ -1,7 +1,7 @@
 #include "harness.hpp"
 
-#include "numerics/console.hpp"
-#include "traceio/sacio.hpp"
+#include "console/console.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <bit>
 #include <cmath>

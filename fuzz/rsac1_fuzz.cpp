@@ -3,7 +3,7 @@
 // store that describes exactly the samples delivered.
 #include "harness.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <vector>
 

@@ -9,7 +9,7 @@
 // FIELD is one of delta b e stla stlo evla evlo npts nvhdr leven iftype lcalda; VALUE may be nan,
 // inf, -inf or any number (integer fields take integers).
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <bit>
 #include <cmath>

@@ -9,6 +9,7 @@ case $program in
     kestrum) options="-sps -dt -p -type -resp -con -sph -gen" ;;
     tolvane) options="-freq -shift -debug -window -wavelet -noise" ;;
     marrick) options="-wl -freq -pars -shift -taper -wavelet -convolve -debug" ;;
+    rfkit) options="" ;;
     *) echo "unknown program $program"; exit 1 ;;
 esac
 warnings=$("$groff" -man -ww -Tutf8 "$page" 2>&1 >/dev/null)

@@ -3,7 +3,7 @@
 #include "../tests/synthetic.hpp"
 #include "multitaper/slepian.hpp"
 #include "multitaper/tolvane.hpp"
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 #include "multitaper/slepian.hpp"
 
 #include "multitaper/tridiagonal.hpp"
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <algorithm>
 #include <array>

@@ -4,11 +4,11 @@
 
 #include "multitaper/spectra.hpp"
 #include "numerics/condition.hpp"
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/parse.hpp"
 #include "numerics/realft.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <algorithm>
 #include <array>

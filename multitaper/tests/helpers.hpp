@@ -3,7 +3,7 @@
 // temporary directory.
 #pragma once
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "rftest/scratch.hpp"
 
 #include <cmath>

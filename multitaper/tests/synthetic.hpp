@@ -3,7 +3,7 @@
 // radial, each with its own random noise.
 #pragma once
 
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <cmath>
 #include <random>

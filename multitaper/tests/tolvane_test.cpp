@@ -4,7 +4,7 @@
 #include "numerics/realft.hpp"
 #include "synthetic.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "pow2.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cmath>
 #include <ostream>

@@ -2,7 +2,7 @@
 // list-directed read takes them: items separated by blanks, commas or a slash.
 #include "numerics/parse.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cerrno>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/parse.hpp"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "synthetics/kestrum.hpp"
 #include "synthetics/reflectivity.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -5,11 +5,11 @@
 #include "synthetics/reflectivity.hpp"
 #include "synthetics/stack.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/fft.hpp"
 #include "numerics/parse.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <algorithm>
 #include <cmath>

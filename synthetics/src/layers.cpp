@@ -1,7 +1,7 @@
 // Fixed-column model reader and the absorption-band attenuation factors.
 #include "synthetics/layers.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cerrno>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "synthetics/kestrum.hpp"
 
 int main(int argc, char** argv) {

@@ -4,7 +4,7 @@
 #include "synthetics/layers.hpp"
 #include "synthetics/tau.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cmath>
 #include <sstream>

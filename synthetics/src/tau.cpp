@@ -3,7 +3,7 @@
 
 #include "synthetics/reflectivity.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include "support.hpp"
 
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Test helpers: console capture, a private temporary directory, model files.
 #pragma once
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "rftest/scratch.hpp"
 
 #include <cmath>

@@ -3,9 +3,9 @@
 //
 // bench_marrick --make-jobs DIR writes the traces and the 1000-line job list
 // that bench/batch_marrick.sh times through the program itself.
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/fft.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 #include "waterlevel/marrick.hpp"
 
 #include <benchmark/benchmark.h>

@@ -1,10 +1,10 @@
 #include "waterlevel/job.hpp"
 
 #include "numerics/condition.hpp"
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 #include "waterlevel/wldecon.hpp"
 
 #include <algorithm>

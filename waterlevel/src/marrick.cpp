@@ -1,6 +1,6 @@
 #include "waterlevel/marrick.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "numerics/parse.hpp"
 #include "waterlevel/job.hpp"
 

@@ -1,8 +1,8 @@
 #include "support.hpp"
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 #include "traceio/header.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 #include "waterlevel/marrick.hpp"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // console streams sent to strings so that whole runs can be driven in-process.
 #pragma once
 
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cstdlib>
 #include <filesystem>

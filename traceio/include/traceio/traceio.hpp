@@ -5,6 +5,6 @@
 #include "traceio/distaz.hpp"
 #include "traceio/header.hpp"
 #include "traceio/message.hpp"
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 #include "traceio/textutil.hpp"
 #include "traceio/zfile.hpp"

@@ -1,6 +1,6 @@
 // How the programs stop, pause and talk: every early end is a thrown Ending
 // that `run` turns into a line on standard error and an exit status.
-#include "numerics/console.hpp"
+#include "console/console.hpp"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "traceio/sacio.hpp"
+#include "traceio/sacfile.hpp"
 
 #include "byteorder.hpp"
 #include "store.hpp"
