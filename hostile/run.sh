@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Hostile input against the built programs: run.sh GROUP MARRICK TOLVANE KESTRUM SACFORGE
+# Hostile input against the built programs:
+#   run.sh GROUP MARRICK TOLVANE KESTRUM SACFORGE SACAUDIT
 #
 # Every case checks the exit status, the message on standard error, that no
 # sanitizer reported anything, that no partial or temporary file is left and
 # that an older output of the same name is still intact.  A case that cannot
 # hang is still run under `timeout`, so a hang fails instead of stalling.
 set -u
-group=$1 marrick=$2 tolvane=$3 kestrum=$4 forge=$5
+group=$1 marrick=$2 tolvane=$3 kestrum=$4 forge=$5 audit=$6
 dir=$(mktemp -d "${TMPDIR:-/tmp}/hostile-$group-XXXXXX") || exit 1
 trap 'chmod -R u+rwx "$dir" 2>/dev/null; rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
@@ -282,7 +283,54 @@ outputs() {
     tline w.sac d.sac no/such/out.sac; run 1 "**Trouble writing no/such/out.sac" job "$tolvane"
     label="output is a directory"
     mkdir out-dir; mline w.sac d.sac out-dir; run 1 "**Trouble writing out-dir" job "$marrick"
+    grep -qF "Is a directory" err || fail "no reason given"
     [ -d out-dir ] || fail "directory replaced"
+    label="output is a link to a directory"
+    ln -s out-dir dir-link; tline w.sac d.sac dir-link; run 1 "**Trouble writing dir-link" job "$tolvane"
+    [ -L dir-link ] && [ -d out-dir ] || fail "link or directory replaced"
+
+    # Devices and pipes are written in place, as a stream; the same trace
+    # as a file is the reference.
+    tline w.sac d.sac ref.sac; run 0 "" job "$tolvane"
+    local size; size=$(stat -c %s ref.sac)
+    if [ -c /dev/null ]; then
+        label="output /dev/null"
+        tline w.sac d.sac /dev/null; run 0 "" job "$tolvane"
+        [ -c /dev/null ] || fail "/dev/null is no longer a device"
+        label="output a link to /dev/null"
+        ln -s /dev/null null.sac; mline w.sac d.sac null.sac; run 0 "" job "$marrick"
+        [ -L null.sac ] || fail "the link was replaced"
+    fi
+    label="output /dev/stdout"
+    tline w.sac d.sac /dev/stdout; run 0 "" job "$tolvane"
+    head -c "$size" out | cmp -s - ref.sac || fail "standard output did not get the trace"
+    [ "$(tail -c +$((size + 1)) out)" = /dev/stdout ] || fail "name not echoed after the trace"
+    label="output a named pipe with a reader"
+    mkfifo pipe.sac
+    cat pipe.sac >got &
+    tline w.sac d.sac pipe.sac; run 0 "" job "$tolvane"
+    wait
+    cmp -s got ref.sac || fail "the reader did not get the trace"
+    [ -p pipe.sac ] || fail "the pipe was replaced"
+    label="output a named pipe nobody reads"
+    mline w.sac d.sac pipe.sac; run 1 "**Trouble writing pipe.sac" job "$marrick"
+    [ -p pipe.sac ] || fail "the pipe was replaced"
+
+    # A replaced output keeps the permission bits its owner gave it.
+    label="replaced output keeps its mode"
+    older private.sac; chmod 640 private.sac
+    mline w.sac d.sac private.sac; run 0 "" job "$marrick"
+    [ "$(stat -c %a private.sac)" = 640 ] || fail "mode $(stat -c %a private.sac), not 640"
+
+    # A downstream stage that goes away before the names reach it: a failed
+    # write of standard output, not a silent end by SIGPIPE.
+    label="closed downstream pipe"
+    printf 'w.sac 0 20 d.sac x x p%s.sac\n' 1 2 3 >job
+    run 1 "**Trouble writing standard output." job \
+        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$marrick"
+    tline w.sac d.sac p4.sac
+    run 1 "**Trouble writing standard output." job \
+        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$tolvane"
 
     # A job list that cannot be read, or output names that cannot reach
     # standard output, once ended with status 0 as if all was done.
@@ -351,8 +399,56 @@ outputs() {
     cases=$((cases + 3))
 }
 
+# A writer ended by a signal: status 128 + the signal's number, no temporary
+# file left, and every output there is either the older one or whole.
+signals() {
+    forge w.sac npts=2000 b=-40 pulse=0:1
+    forge d.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5
+    model 3 >good.mod
+
+    # Past the file-size limit with SIGXFSZ at its default action: the signal
+    # comes in the middle of the write, every time.
+    local xfsz=$((128 + $(kill -l XFSZ)))
+    label="file-size limit, default action, marrick"; older out.sac
+    mline w.sac d.sac out.sac 0 200
+    (ulimit -c 0 -f 8; run "$xfsz" "" job "$marrick") || exit 1
+    intact out.sac; cases=$((cases + 1))
+    label="file-size limit, default action, tolvane"
+    printf 'w.sac -5 90 d.sac -5 90 -35 -10 out.sac\n' >job
+    (ulimit -c 0 -f 8; run "$xfsz" "" job "$tolvane") || exit 1
+    intact out.sac; cases=$((cases + 1))
+    label="file-size limit, default action, kestrum"
+    older good.mod_sp.z; echo good.mod >list
+    (ulimit -c 0 -f 8; run "$xfsz" "" list $kestrum -sps 20 -p 0.06 s/km) || exit 1
+    intact good.mod_sp.z; cases=$((cases + 1))
+
+    # Interrupted at some moment of a long batch (job control on, so that a
+    # background program does not start with SIGINT ignored).
+    local i sig pid status
+    forge w2.sac npts=30000 b=-40 pulse=0:1
+    forge d2.sac npts=30000 b=-40 pulse=0:1 pulse=3:0.5
+    for i in $(seq 1 100); do printf 'w2.sac 0 1400 d2.sac x x batch%03d.sac\n' "$i"; done >job
+    for sig in INT TERM HUP; do
+        label="SIG$sig during a batch"
+        rm -f batch*.sac
+        set -m
+        "$marrick" <job >out 2>err &
+        pid=$!
+        set +m
+        sleep 0.3
+        kill -s "$sig" "$pid" 2>/dev/null
+        wait "$pid"
+        status=$?
+        cases=$((cases + 1))
+        [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "status $status after SIG$sig"
+        no_leftovers
+        [ -z "$(ls batch*.sac 2>/dev/null)" ] || "$audit" batch*.sac >/dev/null ||
+            fail "an output left by the interrupted run is not whole"
+    done
+}
+
 case $group in
-traces | names | models | outputs) "$group" || exit $? ;;
+traces | names | models | outputs | signals) "$group" || exit $? ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac
 echo "$group: $cases cases passed"
