@@ -13,24 +13,40 @@
 
 namespace console {
 
-void stop(std::string_view message) {
-    throw Ending(1, "STOP " + std::string(message));
+namespace {
+
+// A message and, on a line of its own, where it happened.
+std::string located(std::string_view line, std::string_view reason = {}) {
+    std::string text(line);
+    const std::string w = where(reason);
+    if (!w.empty()) text.append(text.empty() ? "" : "\n").append(w);
+    return text;
+}
+
+} // namespace
+
+void stop(std::string_view message, std::string_view reason) {
+    throw Ending(1, located("STOP " + std::string(message), reason));
 }
 
 void quit(int status) {
-    throw Ending(status, "");
+    throw Ending(status, status == 0 ? std::string() : located(""));
 }
 
 void file_failure(std::string_view line) {
-    throw Ending(2, std::string(line));
+    throw Ending(2, located(line));
+}
+
+void skip(std::string_view line, std::string_view reason) {
+    throw Skip(1, located(line, reason));
 }
 
 void pause(std::string_view message) {
+    const std::string line = message.empty() ? "PAUSE" : "PAUSE " + std::string(message);
+    // The answer would be taken from the next job line.
+    if (reading_job_list()) skip(line, "job skipped, a pause takes no answer from the job list");
     std::ostream& e = err();
-    if (message.empty())
-        e << "PAUSE\n";
-    else
-        e << "PAUSE " << message << '\n';
+    e << line << '\n';
     e << "To resume execution, type go.  Other input will terminate the job.\n";
     e.flush();
     out().flush();
