@@ -2,6 +2,8 @@
 
 #include "traceio/errors.hpp"
 
+#include "traceio/errors.hpp"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
