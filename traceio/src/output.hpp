@@ -37,8 +37,7 @@ class Output {
     // The descriptor to write the trace to, sequentially.
     int fd() const { return fd_; }
     // Completes the output: closes it and moves a replacement into place.
-    // 0, ERR_WRITE when the data did not reach the file, ERR_OPEN when the
-    // rename failed;
+    // 0, ERR_WRITE when the data did not reach the file, ERR_OPEN when the rename failed;
     // on failure nothing is left of the new file and errno tells why.
     int finish();
     // Gives the output up: closes it and removes the temporary file, if any.
