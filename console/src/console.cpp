@@ -3,6 +3,7 @@
 #include "console/console.hpp"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +81,10 @@ std::ostream& err() {
 }
 
 int run(const std::function<int()>& body) {
+    // A reader that goes away (a closed downstream pipe, a FIFO output whose
+    // reader ended) makes the write fail, to be reported below or by the
+    // trace writer, instead of ending the program silently by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     int status = 1;
     try {
         status = body();
@@ -104,9 +109,9 @@ int run(const std::function<int()>& body) {
         err() << Record().text("**Trouble reading standard input.").str() << '\n';
         status = 2;
     }
-    if (status == 0 && !out()) {
+    if (!out()) {
         err() << Record().text("**Trouble writing standard output.").str() << '\n';
-        status = 1;
+        if (status == 0) status = 1;
     }
     err().flush();
     return status;

@@ -156,7 +156,9 @@ bool help_asked(std::span<const std::string> args);
 // status of an `Ending` (after writing its line to standard error).  Any other
 // exception is reported on standard error with status 1.  Standard output is
 // flushed in every case; a successful body still gives 2 when standard input
-// had a read error and 1 when standard output could not be written.
+// had a read error, and standard output that could not be written (a full
+// disk, a closed pipe: SIGPIPE is ignored from here on) is reported and gives
+// at least 1.
 int run(const std::function<int()>& body);
 
 // The command-line arguments after the program name.
