@@ -117,21 +117,27 @@ int run(const std::function<int()>& body) {
     return status;
 }
 
+namespace {
+
+std::string_view without_trailing_blanks(std::string_view s) {
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
+} // namespace
+
 bool looks_like_option(std::string_view arg) {
     if (arg.empty() || arg.front() != '-') return false;
     // A negative number is a value or a name, never an option.
-    const std::string text(arg);
+    const std::string text(without_trailing_blanks(arg));
     char* end = nullptr;
     std::strtod(text.c_str(), &end);
     return end == text.c_str() || *end != '\0';
 }
 
 void unrecognized(std::string_view arg) {
-    const auto last = arg.find_last_not_of(' ');
-    throw Ending(1, Record()
-                        .text("**Unrecognized parameter: ")
-                        .text(arg.substr(0, last == std::string_view::npos ? 0 : last + 1))
-                        .str());
+    throw Ending(
+        1, Record().text("**Unrecognized parameter: ").text(without_trailing_blanks(arg)).str());
 }
 
 bool help_asked(std::span<const std::string> args) {

@@ -9,6 +9,7 @@
 #include "numerics/realft.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <array>
@@ -56,8 +57,7 @@ std::string cut(std::string_view s, std::size_t n) {
 
 // A file name as the file calls see it: trailing blanks are padding.
 std::string_view file_name(const std::string& s) {
-    const auto end = s.find_last_not_of(' ');
-    return end == std::string::npos ? std::string_view{} : std::string_view(s).substr(0, end + 1);
+    return traceio::trimmed(s);
 }
 
 void warn(const console::Record& r) {
@@ -93,8 +93,7 @@ void help() {
 // A file name kept whole: a longer one would be cut to the name of another
 // file, so it is refused instead.
 std::string name_field(std::string_view text) {
-    const auto last = text.find_last_not_of(' ');
-    const std::string_view name = text.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    const std::string_view name = traceio::trimmed(text);
     if (name.size() > name_length) {
         console::concerning(name);
         console::skip(console::Record().text("**File name longer than 80 characters.").str());
