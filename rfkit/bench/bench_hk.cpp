@@ -3,11 +3,19 @@
 // bootstrap resample of them.  The receiver functions are made here: 70 s at
 // 20 samples per second, a direct P and the three Moho phases of a 35 km,
 // kappa 1.75 crust as Gaussian pulses, at slownesses 0.04 to 0.08 s/km.
+//
+// bench_hk --make-rfs DIR writes them as SAC files rf000.sac ... for
+// bench/batch_hk.sh, which times the whole program on them.
 #include "rfkit/hkstack.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -57,6 +65,31 @@ void BM_BootstrapResample500(benchmark::State& state) {
 }
 BENCHMARK(BM_BootstrapResample500)->Unit(benchmark::kMillisecond);
 
+int make_rfs(const std::string& dir) {
+    int i = 0;
+    for (const auto& rf : receiver_functions()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/rf%03d.sac", i++);
+        int nerr = 0;
+        traceio::newhdr();
+        traceio::setfhv("user0", static_cast<float>(rf.slowness), nerr);
+        traceio::setkhv("kuser0", "s/km", nerr);
+        traceio::setnhv("npts", static_cast<int>(rf.samples.size()), nerr);
+        traceio::setfhv("b", static_cast<float>(rf.begin), nerr);
+        traceio::setfhv("delta", static_cast<float>(rf.delta), nerr);
+        traceio::setfhv("e", static_cast<float>(rf.end()), nerr);
+        traceio::wsac0(dir + name, {}, rf.samples, nerr);
+        if (nerr != 0) return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--make-rfs") == 0) return make_rfs(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

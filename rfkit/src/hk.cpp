@@ -154,9 +154,10 @@ int hk(std::span<const std::string> args) {
     }
     Progress progress(r.resamples);
     Spread spread = bootstrap(stack, r.resamples, r.seed, std::ref(progress));
-    // The grid cannot place the maximum closer than half a step.
-    spread.h = std::max(spread.h, r.settings.h.step / 2);
-    spread.kappa = std::max(spread.kappa, r.settings.kappa.step / 2);
+    // The grid places the maximum no closer than one step: neighbours within
+    // the noise of each other are told apart by chance.
+    spread.h = std::max(spread.h, r.settings.h.step);
+    spread.kappa = std::max(spread.kappa, r.settings.kappa.step);
     console::out() << result_line(*best, spread, run) << std::flush;
 
     bool written = write_output(r.grid, grid_text(grid, r.settings, run), "grid");

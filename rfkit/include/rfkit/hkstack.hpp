@@ -72,6 +72,16 @@ class HkStack {
     // are imaginary.
     std::vector<double> evaluate(std::span<const int> counts = {}) const;
 
+    // Part of the grid: kappa indices k0, k0 + k_stride, ... below k_end and
+    // H indices j0, j0 + j_stride, ... below j_end (within the grid).
+    struct Box {
+        long k0, k_end, k_stride, j0, j_end, j_stride;
+        long kappa_points() const { return (k_end - k0 + k_stride - 1) / k_stride; }
+        long h_points() const { return (j_end - j0 + j_stride - 1) / j_stride; }
+    };
+    // The stack on those points only, row by row as above.
+    std::vector<double> evaluate(std::span<const int> counts, const Box& box) const;
+
     const HkSettings& settings() const { return settings_; }
     long nh() const { return nh_; }
     long nk() const { return nk_; }
@@ -114,7 +124,9 @@ class Resampler {
 
 // Bootstrap spread of the stack's maximum (Efron & Tibshirani 1993, An
 // Introduction to the Bootstrap, ch. 6): the standard deviations of the
-// maxima's H and kappa over `resamples` resamples of the files.  `progress`
+// maxima's H and kappa over `resamples` resamples of the files.  Each
+// resample's maximum is sought on every other grid point, then on the full
+// grid within two steps of that.  `progress`
 // (may be empty) is called after each resample with the number done.
 struct Spread {
     double h = 0, kappa = 0;
