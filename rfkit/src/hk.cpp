@@ -131,13 +131,7 @@ int hk(std::span<const std::string> args) {
         synopsis(console::out());
         return 0;
     }
-    const auto names = input_names(r.files, tool);
-    if (names.empty())
-        throw console::Ending(1, std::string(tool) + ": no receiver functions named");
-    const Gathered g = gather(names, tool, r.normalise);
-    if (g.used.size() < 2)
-        throw console::Ending(1, std::string(tool) + ": " + std::to_string(g.used.size()) +
-                                     " usable receiver function(s); a stack needs at least two");
+    const Gathered g = read_for_stacking(r.files, tool, r.normalise);
     if (const std::string why = refusal(r.settings, g.used); !why.empty())
         throw console::Ending(1, std::string(tool) + ": " + why);
 

@@ -8,7 +8,6 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <istream>
 #include <ostream>
 
 namespace rfkit {
@@ -18,13 +17,6 @@ namespace {
 constexpr double km_per_degree = 40030.176 / 360.0;
 constexpr double direct_p_window = 0.5; // s either side of zero lag
 constexpr double interval_tolerance = 1e-3;
-constexpr std::size_t longest_name_line = 4096; // characters
-
-std::string trimmed(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-        line.pop_back();
-    return line;
-}
 
 std::string lowered(std::string_view s) {
     std::string out(s);
@@ -54,27 +46,21 @@ double ReceiverFunction::at(double t) const {
     return samples[i] * (1 - f) + samples[i + 1] * f;
 }
 
-std::vector<Named> input_names(std::span<const std::string> arguments, std::string_view tool) {
-    std::vector<Named> names;
+NameList input_names(std::span<const std::string> arguments, std::string_view tool) {
+    NameList list;
     if (!arguments.empty()) {
-        for (const std::string& a : arguments) names.push_back({a, 0});
-        return names;
+        for (const std::string& a : arguments) list.names.push_back({a, 0});
+        return list;
     }
-    std::istream& in = console::in();
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (line.size() > longest_name_line) {
-            names.push_back({std::string(), number}); // left out by gather, with its line
-            continue;
-        }
-        line = trimmed(std::move(line));
+    console::JobLines lines(std::string(tool) +
+                            ": reading receiver-function file names, one a line (end with Ctrl-D)");
+    for (std::string line; lines.next(line);) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
         const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        names.push_back({line.substr(first), number});
+        list.names.push_back({line.substr(first), static_cast<int>(lines.number())});
     }
-    if (in.bad())
-        console::file_failure(std::string(tool) + ": cannot read the file names on standard input");
-    return names;
+    if (!lines.clean()) list.skipped_lines = 1;
+    return list;
 }
 
 std::optional<double> slowness_from_header(float user0, std::string_view unit, std::string& why) {
@@ -95,7 +81,7 @@ std::optional<double> slowness_from_header(float user0, std::string_view unit, s
 
 std::optional<ReceiverFunction> read_receiver_function(const std::string& name, std::string& why) {
     if (name.empty()) {
-        why = "no name (an empty argument, or a line over 4096 characters)";
+        why = "empty name";
         return std::nullopt;
     }
     ReceiverFunction rf;
@@ -157,9 +143,10 @@ double direct_p_amplitude(const ReceiverFunction& rf) {
     return largest;
 }
 
-Gathered gather(std::span<const Named> names, std::string_view tool, bool normalise) {
+Gathered gather(const NameList& list, std::string_view tool, bool normalise) {
     Gathered g;
-    for (const Named& n : names) {
+    g.left_out = list.skipped_lines;
+    for (const Named& n : list.names) {
         std::string why;
         auto rf = read_receiver_function(n.name, why);
         if (rf && !g.used.empty() &&
@@ -182,8 +169,21 @@ Gathered gather(std::span<const Named> names, std::string_view tool, bool normal
         ++g.left_out;
     }
     if (g.left_out > 0)
-        console::err() << tool << ": " << g.used.size() << " of " << names.size()
+        console::err() << tool << ": " << g.used.size() << " of "
+                       << list.names.size() + static_cast<std::size_t>(list.skipped_lines)
                        << " receiver functions used\n";
+    return g;
+}
+
+Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,
+                           bool normalise) {
+    const NameList list = input_names(files, tool);
+    if (list.names.empty() && list.skipped_lines == 0)
+        throw console::Ending(1, std::string(tool) + ": no receiver functions named");
+    Gathered g = gather(list, tool, normalise);
+    if (g.used.size() < 2)
+        throw console::Ending(1, std::string(tool) + ": " + std::to_string(g.used.size()) +
+                                     " usable receiver function(s); a stack needs at least two");
     return g;
 }
 

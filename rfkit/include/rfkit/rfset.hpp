@@ -39,10 +39,15 @@ struct Named {
 };
 
 // The names given as arguments, or, when there are none, one a line from
-// standard input: a trailing carriage return and trailing blanks are removed,
-// blank lines and lines beginning with '#' are skipped.  A standard input that
-// cannot be read ends the run with status 2 (console::file_failure).
-std::vector<Named> input_names(std::span<const std::string> arguments, std::string_view tool);
+// standard input (console::JobLines: a trailing carriage return removed,
+// blank and '#' lines passed over, a line too long skipped with a message
+// and counted in skipped_lines; a read error ends the run with status 2).
+// Blanks around a name read from a line are removed.
+struct NameList {
+    std::vector<Named> names;
+    int skipped_lines = 0;
+};
+NameList input_names(std::span<const std::string> arguments, std::string_view tool);
 
 // Slowness in s/km from USER0 and its unit KUSER0; nullopt (with the reason in
 // `why`) when the value is undefined, not finite or negative, or the unit is
@@ -71,8 +76,14 @@ struct Gathered {
 // error, "<tool>: left out '<name>'[ (line n)]: <reason>", and counted; so is
 // one whose sample interval differs by more than 0.1 % from that of the first
 // usable file, and, when `normalise` is true, one without a positive direct P
-// (the others are divided by their direct-P amplitude).  When any was left
-// out, a line "<tool>: <used> of <named> receiver functions used" follows.
-Gathered gather(std::span<const Named> names, std::string_view tool, bool normalise);
+// (the others are divided by their direct-P amplitude).  Skipped lines of the
+// list count as left out.  When any was left out, a line "<tool>: <used> of
+// <named> receiver functions used" follows.
+Gathered gather(const NameList& list, std::string_view tool, bool normalise);
+
+// input_names and gather for a stack: ends the run (status 1, a thrown
+// console::Ending) when no file is named or fewer than two are usable.
+Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,
+                           bool normalise);
 
 } // namespace rfkit
