@@ -4,6 +4,8 @@
 // in kilometres.
 #pragma once
 
+#include "traceio/errors.hpp"
+
 #include <span>
 
 namespace traceio {

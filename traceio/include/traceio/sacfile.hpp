@@ -11,6 +11,8 @@
 // 801 the file is not evenly spaced.
 #pragma once
 
+#include "traceio/errors.hpp"
+
 #include <cstdint>
 #include <span>
 #include <string_view>
