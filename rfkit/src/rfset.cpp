@@ -1,6 +1,7 @@
 #include "rfkit/rfset.hpp"
 
 #include "console/console.hpp"
+#include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
@@ -27,8 +28,7 @@ std::string lowered(std::string_view s) {
 std::string read_failure(const std::string& name, int nerr) {
     std::error_code ec;
     if (!std::filesystem::exists(name, ec)) return "no such file";
-    if (nerr == 114) return "not a trace file, or shorter than its header says";
-    return "cannot be read as a trace file (error " + std::to_string(nerr) + ")";
+    return std::string(traceio::error_text(nerr)) + " (error " + std::to_string(nerr) + ")";
 }
 
 std::string where(const Named& n) {
@@ -115,7 +115,7 @@ std::optional<ReceiverFunction> read_receiver_function(const std::string& name, 
     rf.samples.resize(static_cast<std::size_t>(n));
     traceio::rsac1(name, rf.samples, n, b, delta, n, nerr);
     if (nerr != 0 || n != static_cast<int>(rf.samples.size())) {
-        why = read_failure(name, nerr == 0 ? 114 : nerr);
+        why = read_failure(name, nerr == 0 ? traceio::ERR_READ : nerr);
         return std::nullopt;
     }
     if (!std::ranges::all_of(rf.samples, [](float v) { return std::isfinite(v); })) {

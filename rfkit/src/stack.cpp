@@ -5,6 +5,7 @@
 #include "rfkit/moveout.hpp"
 #include "rfkit/rfkit.hpp"
 #include "rfkit/rfset.hpp"
+#include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
@@ -113,7 +114,8 @@ int stack(std::span<const std::string> args) {
     int nerr = 0;
     traceio::wsac0(r.output, {}, s->samples, nerr);
     if (nerr != 0) {
-        console::err() << tool << ": cannot write '" << r.output << "' (error " << nerr << ")\n";
+        console::err() << tool << ": cannot write '" << r.output
+                       << "': " << traceio::error_text(nerr) << " (error " << nerr << ")\n";
         return 1;
     }
     console::out() << r.output << ": " << s->count << " receiver functions stacked\n";
