@@ -329,10 +329,9 @@ std::string begin_time_problem() {
     if (!std::isfinite(b))
         return "B is " + std::string(std::isnan(b) ? "not a number" : "infinite");
     if (!(delta > 0.0f && std::isfinite(delta))) return {};
-    // The spacing of single-precision numbers at the trace's far end.
-    const int npts = std::max(cmhdr.nhdr[nh::npts], 1);
-    const float end = std::fabs(b) + static_cast<float>(npts - 1) * delta;
-    if (!(std::nextafter(end, INFINITY) - end <= 0.5f * delta)) {
+    // The spacing of single-precision numbers at the begin time.
+    const float at = std::fabs(b);
+    if (!(std::nextafter(at, INFINITY) - at <= 0.5f * delta)) {
         char text[96];
         std::snprintf(text, sizeof text, "B is %g s, too far from the reference time", b);
         return text;

@@ -275,7 +275,8 @@ TEST(InputChecks, TimeSeriesAndBeginTime) {
         {1, 1e6f, 1.0f, 10, true, true},
         {1, NAN, 0.05f, 10, true, false},
         {1, -INFINITY, 0.05f, 10, true, false},
-        {1, 3e38f, 1e38f, 5, true, false}, // the far end overflows
+        {1, 3e38f, 1.0f, 5, true, false},
+        {1, -40.0f, 0.05f, 2147483647, true, true}, // a bogus NPTS is no fault of B
     };
     for (const Case& c : cases) {
         newhdr();

@@ -89,8 +89,8 @@ bool plain_file_name(std::string_view name);
 //    "IFTYPE is IRLIM, not ITIME".
 //  begin_time_problem: B is undefined (-12345), not finite, or so far from
 //    the reference time that single precision cannot tell the times of
-//    neighbouring samples apart (its spacing there exceeds DELTA/2; this
-//    part is checked only when DELTA is positive and finite).
+//    neighbouring samples there apart (its spacing at B exceeds DELTA/2;
+//    checked only when DELTA is positive and finite).
 std::string time_series_problem();
 std::string begin_time_problem();
 
