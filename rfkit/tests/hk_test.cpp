@@ -131,6 +131,7 @@ TEST(RfkitHk, NamesLeavesOutAndRefusesBadInput) {
          {"no point of the grid is valid for '" + fast + "'"},
          -1},
         {with({"hk", "-vp", "fast"}, good), "", 1, {"-vp needs a number, not 'fast'"}, -1},
+        {with({"hk", "-w", "0", "0", "0"}, good), "", 1, {"the weights are all zero"}, -1},
         {with({"hk", "-bootstrap", "10"}, good), "", 1, {"unknown option '-bootstrap'"}, -1},
         {{"hk"}, "\n# nothing\n", 1, {"no receiver functions named"}, -1},
     };
