@@ -178,7 +178,8 @@ void read_job(const std::string& raw, long line_number, Settings& s) {
     // them would lose part of a name or a value.
     if (raw.size() > line_length && (split(raw, whole) != ntok || whole != toks))
         bad("the job goes on past column 256");
-    if (ntok != 9) bad(std::to_string(ntok) + " tokens where 9 are needed");
+    if (ntok != 9)
+        bad(std::to_string(ntok) + (ntok == 1 ? " token" : " tokens") + " where 9 are needed");
     s.wavelet = name_field(toks[0]);
     s.decon = name_field(toks[3]);
     s.output = name_field(toks[8]);

@@ -153,7 +153,8 @@ void job_line(const std::string& line, Settings& s, Names& names) {
                       "its job goes on past column 256");
     if (ntok < ntoks)
         console::stop("**Bad input format (not enough data)",
-                      std::to_string(ntok) + " tokens where 7 are needed");
+                      std::to_string(ntok) + (ntok == 1 ? " token" : " tokens") +
+                          " where 7 are needed");
     names.slot[0] = name_slot(toks[0]);
     names.slot[1] = name_slot(toks[3]);
     names.slot[2] = name_slot(toks[6]);
