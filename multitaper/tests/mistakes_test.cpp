@@ -67,6 +67,27 @@ TEST_F(TolvaneMistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
     EXPECT_EQ(neg.status, 0) << neg.err;
 }
 
+// File names without the windows of single mode were once passed over, and
+// the run read an empty job list and ended with status 0.
+TEST_F(TolvaneMistakes, FileNamesNeedTheirMode) {
+    const std::string z = dir.path("quiet.z"), r = dir.path("quiet.r"), o = dir.path("o.sac");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"-freq", "2", z, r, o},
+         " **File names on the command line need -window, -wavelet and "
+         "-noise; job lines give their own.\n"},
+        {{"-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40", z, r},
+         " **Single mode needs three file names (wavelet, decon, output); 2 given.\n"},
+    };
+    for (const auto& c : cases) {
+        const Result res = tolvane(c.args);
+        EXPECT_EQ(res.status, 1);
+        EXPECT_EQ(res.err, c.err);
+    }
+}
+
 TEST_F(TolvaneMistakes, HelpRunsNothing) {
     for (const char* h : {"-h", "-help", "--help"}) {
         const Result r = tolvane({h}, job("quiet", "o.sac"));

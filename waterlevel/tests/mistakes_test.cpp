@@ -45,6 +45,32 @@ TEST_F(Mistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
     }
 }
 
+// A forgotten output name once turned the run into an input list that read
+// nothing and ended with status 0; a window given with job lines was
+// silently replaced by theirs.
+TEST_F(Mistakes, NamesAndWindowNeedTheirMode) {
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"-wavelet", "0", "40", w, w},
+         " **A job on the command line needs three file names (wavelet, decon input, output); 2 "
+         "given.\n"},
+        {{w},
+         " **A job on the command line needs three file names (wavelet, decon input, "
+         "output); 1 given.\n"},
+        {{"-wavelet", "0", "40"},
+         " **-wavelet is for a job named on the command line; job "
+         "lines give their own window.\n"},
+    };
+    for (const auto& c : cases) {
+        const auto o = run(c.args, line("0 40", out));
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
 TEST_F(Mistakes, HelpRunsNothing) {
     for (const char* h : {"-h", "-help", "--help"}) {
         const auto o = run({"-wl", "0.01", h}, line("0 40", out));
