@@ -332,9 +332,11 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
     out.p_residual = p_rel - static_cast<double>(out.p_time - z.reference) / 1000;
     if (out.has_prediction) out.predicted -= static_cast<double>(out.p_time - z.reference) / 1000;
 
-    // The window, in Z's sample indices.
-    const double first = std::ceil((p_rel + s.from - z.begin) / dt - 1e-6);
-    const double last = std::floor((p_rel + s.to - z.begin) / dt + 1e-6);
+    // The window, in Z's sample indices; a sample within a thousandth of a
+    // sample interval of an end counts as on it (a single-precision interval
+    // such as 0.05 is not exact, and its error grows along the record).
+    const double first = std::ceil((p_rel + s.from - z.begin) / dt - 1e-3);
+    const double last = std::floor((p_rel + s.to - z.begin) / dt + 1e-3);
     if (!(first >= static_cast<double>(common.lo) && last <= static_cast<double>(common.hi))) {
         const double span_from = z.begin + static_cast<double>(common.lo) * dt - p_rel;
         const double span_to = z.begin + static_cast<double>(common.hi) * dt - p_rel;
