@@ -3,6 +3,9 @@
 // in index order throughout.
 #include "numerics/condition.hpp"
 
+#include "numerics/constants.hpp"
+#include "traceio/textutil.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -52,7 +55,6 @@ void zero(std::span<float> x, int first, int count) {
 }
 
 void window(float len, int n, float dt, std::span<float> x) {
-    constexpr float pi = 3.1415925f;
     const long have = std::min<long>(n, static_cast<long>(x.size()));
     if (have <= 0) return;
     const float q = len / dt;
@@ -64,7 +66,9 @@ void window(float len, int n, float dt, std::span<float> x) {
         // The bell starts at exactly 0: cos(pi) rounds to -1 for this pi, and
         // the short cut also spares a zero length its 0 * infinity.
         const float w =
-            i == 0 ? 0.0f : (std::cos(static_cast<float>(i) * dt * (pi / len) + pi) + 1.0f) * 0.5f;
+            i == 0 ? 0.0f
+                   : (std::cos(static_cast<float>(i) * dt * (pi_f_low / len) + pi_f_low) + 1.0f) *
+                         0.5f;
         if (i + 1 <= have) x[i] *= w;
         if (n - i <= have) x[n - i - 1] *= w;
     }
@@ -110,7 +114,13 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     // first sample every value and slope they use is zero, as it is far past
     // the data: the answer there is zero without forming an index.
     if (q <= -4.0f || q >= 2.0e9f) return 0.0f;
-    const long j = static_cast<long>(q); // truncated towards zero
+    // The interval that holds t: the floor of its position, so that a time
+    // within one interval before the first sample lies between the zero
+    // before it and the first sample.  Truncation towards zero would put it
+    // on the first interval's cubic extended backwards, with a jump at one
+    // interval before the start.  For t at or after the first sample the two
+    // agree.
+    const long j = static_cast<long>(std::floor(q));
     const float f = (t - x1) - static_cast<float>(j) * dx;
     if (f == 0.0f) return sample(y, j + 1);
     const long L = j + 1;
@@ -149,8 +159,7 @@ float wigint(std::span<const float> x, std::span<const float> y, int n, float ep
 }
 
 int nbl(std::string_view s) {
-    const std::size_t p = s.find_last_not_of(' ');
-    return p == std::string_view::npos ? 1 : static_cast<int>(p + 1);
+    return std::max(static_cast<int>(traceio::trimmed(s).size()), 1);
 }
 
 } // namespace numerics

@@ -1,6 +1,7 @@
 // Real FFT of n points through one complex transform of n/2 points, with the
 // spectrum packed as n/2 + 1 complex values (Nyquist term after the data).
 #include "numerics/fft.hpp"
+#include "numerics/constants.hpp"
 
 #include "pow2.hpp"
 
@@ -14,12 +15,6 @@
 namespace numerics {
 
 namespace {
-
-// One unit in the last place below single-precision pi: the constant the
-// complex transform's twiddles have always been computed with.
-constexpr float pi_fft = 3.1415925f;
-// The pairing step of the real transform uses the rounded single-precision pi.
-constexpr float pi_pair = 3.1415927f;
 
 using detail::power_of_two;
 
@@ -48,7 +43,7 @@ void bit_reverse(std::span<std::complex<float>> z, int m) {
 // (and back: the same step with the opposite angle and sign).  x holds h
 // complex values; element k is paired with h - k.
 void pair_terms(std::span<float> x, int h, float sgn) {
-    const float theta = sgn * pi_pair / static_cast<float>(h);
+    const float theta = sgn * pi_f / static_cast<float>(h);
     for (int k = 1; k <= h / 2 - 1; ++k) {
         const int a = 2 * k, b = 2 * (h - k);
         const float sR = x[a] + x[b], dR = x[a] - x[b];
@@ -74,7 +69,7 @@ void fft(std::span<std::complex<float>> z, int m, int isign) {
     const float sign = isign < 0 ? -1.0f : 1.0f;
     for (int span = 1; span < m; span *= 2) {
         for (int q = 0; q < span; ++q) {
-            const float angle = sign * pi_fft * static_cast<float>(q) / static_cast<float>(span);
+            const float angle = sign * pi_f_low * static_cast<float>(q) / static_cast<float>(span);
             const std::complex<float> w = unit(angle);
             const float wr = w.real(), wi = w.imag();
             for (int r = q; r < m; r += 2 * span) {

@@ -3,6 +3,7 @@
 // double-precision recurrence (accurate up to n = 16384) and are rounded to
 // single precision for the butterflies; the data stay single precision.
 #include "numerics/realft.hpp"
+#include "numerics/constants.hpp"
 
 #include "pow2.hpp"
 
@@ -13,9 +14,6 @@
 namespace numerics {
 
 namespace {
-
-constexpr double two_pi = 6.28318530717959;
-constexpr double pi = 3.141592653589793;
 
 using detail::power_of_two;
 
@@ -60,7 +58,7 @@ void four1(std::span<float> data, int nn, int isign) {
     const double sign = isign < 0 ? -1.0 : 1.0;
     for (int mmax = 2; mmax < n; mmax *= 2) {
         const int istep = 2 * mmax;
-        Twiddle w(two_pi / (sign * mmax));
+        Twiddle w(two_pi_d14 / (sign * mmax));
         for (int m = 0; m < mmax; m += 2) {
             const float wr = w.re(), wi = w.im();
             for (int i = m; i < n; i += istep) {
@@ -81,7 +79,7 @@ void realft(std::span<float> data, int n, int isign) {
     if (n < 2 || !power_of_two(n) || data.size() < static_cast<std::size_t>(n))
         throw std::invalid_argument("realft: length is not a power of two >= 2 within the array");
     const bool forward = isign == 1;
-    double theta = pi / static_cast<double>(n / 2);
+    double theta = pi_d / static_cast<double>(n / 2);
     // h2 = -1/2 i (F_k - conj F_j) forwards, +1/2 i (G_k - conj G_j) backwards.
     float c2 = -0.5f;
     if (forward) {

@@ -12,11 +12,13 @@
 #include "args.hpp"
 #include "console/console.hpp"
 #include "rfkit/rfkit.hpp"
+#include "tracefail.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <istream>
@@ -132,19 +134,6 @@ std::string value_text(const Field& f) {
     return "undef";
 }
 
-std::string read_failure(int nerr) {
-    switch (nerr) {
-    case 108:
-        return "permission denied";
-    case 114:
-        return "too short for a trace file";
-    case 801:
-        return "not an evenly sampled time series";
-    default:
-        return "cannot be opened as a trace file";
-    }
-}
-
 // Aligned columns: every column as wide as its widest entry.
 void print(const std::vector<std::vector<std::string>>& rows) {
     std::vector<std::size_t> width;
@@ -183,26 +172,28 @@ int info(std::span<const std::string> args) {
             files.push_back(a);
     }
     if (fields.empty()) add_fields(default_fields, fields);
+    int status = 0;
     if (files.empty()) {
-        for (std::string line; std::getline(console::in(), line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+        console::JobLines lines("rfkit info: one trace file name a line; end with Ctrl-D");
+        for (std::string line; lines.next(line);) {
             const auto first = line.find_first_not_of(" \t");
-            if (first == std::string::npos || line[first] == '#') continue;
             line.erase(line.find_last_not_of(" \t") + 1);
             files.push_back(line.substr(first));
         }
+        if (!lines.clean()) status = 1;
     }
 
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"# file"});
     for (const Field& f : fields) rows[0].push_back(f.name);
-    int status = 0;
     for (const std::string& file : files) {
         int n = 0, nerr = 0;
         float b = 0, dt = 0;
+        errno = 0;
         traceio::rsac1(file, {}, n, b, dt, 0, nerr);
         if (nerr != 0) {
-            console::err() << "rfkit info: '" << file << "': " << read_failure(nerr) << '\n';
+            const std::string why = read_failure(nerr, errno);
+            console::err() << "rfkit info: '" << file << "': " << why << '\n';
             status = 1;
             continue;
         }

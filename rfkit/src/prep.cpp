@@ -13,6 +13,7 @@
 #include "rfkit/prepout.hpp"
 #include "rfkit/recording.hpp"
 #include "rfkit/rfkit.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -164,6 +165,8 @@ void check(Options& o) {
     if (!(o.rf_from >= s.from && o.rf_from < o.rf_to && o.rf_to <= s.to))
         bad("-rfwin " + fixed(o.rf_from, 1) + " " + fixed(o.rf_to, 1) +
             ": the deconvolution window must lie inside the window");
+    if (!traceio::plain_file_name(o.dir))
+        bad("-o: a folder name with control characters, or beginning with '|', is not taken");
     if (o.jobs != Jobs::none && o.dir.find_first_of(" \t") != std::string::npos)
         bad("-o '" + o.dir + "': a folder name with blanks cannot go on a job line");
     if (o.files.size() != 0 && o.files.size() != 3)
@@ -302,19 +305,19 @@ int prep(std::span<const std::string> args) {
         all = run.event({o.files[0], o.files[1], o.files[2]}, 0);
         return all ? 0 : 1;
     }
-    std::string line;
-    for (int number = 1; std::getline(console::in(), line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    console::JobLines lines("rfkit prep: three file names a line (Z and two horizontals of one "
+                            "event); end with Ctrl-D");
+    for (std::string line; lines.next(line);) {
         const auto w = words(line);
-        if (w.empty() || w[0][0] == '#') continue;
         if (w.size() != 3) {
-            console::err() << "rfkit prep: line " << number << ": " << w.size()
+            console::err() << "rfkit prep: line " << lines.number() << ": " << w.size()
                            << " names where three (Z and two horizontals) are needed; left out\n";
             all = false;
             continue;
         }
-        all = run.event({w[0], w[1], w[2]}, number) && all;
+        all = run.event({w[0], w[1], w[2]}, static_cast<int>(lines.number())) && all;
     }
+    all = all && lines.clean();
     run.summary();
     return all ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // Names and headers of a prepared event's files (see prepout.hpp).
 #include "rfkit/prepout.hpp"
 
+#include "console/console.hpp"
 #include "rfkit/reftime.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
@@ -87,35 +88,23 @@ bool event_header(const Prepared& p, std::string& why) {
     return true;
 }
 
+// Writes one component under `name`; false with the reason in `why`.
 bool write_component(const std::vector<float>& y, float begin, float dt, double cmpaz,
-                     double cmpinc, const std::string& channel, const std::string& name) {
+                     double cmpinc, const std::string& channel, const std::string& name,
+                     std::string& why) {
     int nerr = 0;
-    const int n = static_cast<int>(y.size());
-    traceio::setnhv("npts", n, nerr);
+    traceio::setnhv("npts", static_cast<int>(y.size()), nerr);
     set_float("b", begin);
-    set_float("e", begin + static_cast<float>(n - 1) * dt);
     set_float("delta", dt);
-    const auto [lo, hi] = std::ranges::minmax(y);
-    double sum = 0;
-    for (float v : y) sum += v;
-    set_float("depmin", lo);
-    set_float("depmax", hi);
-    set_float("depmen", sum / n);
     set_float("cmpaz", cmpaz);
     set_float("cmpinc", cmpinc);
     set_text("kcmpnm", channel);
+    traceio::describe_samples(y);
+    errno = 0;
     traceio::wsac0(name, {}, y, nerr);
-    return nerr == 0;
-}
-
-// Why a file in the folder of `name` could not be written.
-std::string write_failure(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::path(name).parent_path();
-    const std::string d = dir.empty() ? "." : dir.string();
-    std::error_code ec;
-    if (!std::filesystem::is_directory(d, ec)) return "no folder '" + d + "'";
-    if (::access(d.c_str(), W_OK) != 0) return "no permission to write in '" + d + "'";
-    return "the write failed (is the disk full?)";
+    if (nerr == 0) return true;
+    why = errno != 0 ? console::system_reason(errno) : std::string(traceio::error_text(nerr));
+    return false;
 }
 
 // A temporary name beside `name`, hidden and private to this process.
@@ -164,15 +153,17 @@ bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, 
     std::array<std::string, 3> temp;
     for (std::size_t c = 0; c < 3; ++c) {
         temp[c] = temporary(names[c]);
-        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], temp[c])) {
+        std::string reason;
+        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], temp[c],
+                             reason)) {
             for (std::size_t k = 0; k < c; ++k) std::remove(temp[k].c_str());
-            why = "'" + names[c] + "' could not be written: " + write_failure(names[c]);
+            why = "'" + names[c] + "' could not be written: " + reason;
             return false;
         }
     }
     for (std::size_t c = 0; c < 3; ++c) {
         if (std::rename(temp[c].c_str(), names[c].c_str()) != 0) {
-            why = "'" + names[c] + "' could not be written: " + std::strerror(errno);
+            why = "'" + names[c] + "' could not be written: " + console::system_reason(errno);
             for (std::size_t k = c; k < 3; ++k) std::remove(temp[k].c_str());
             return false;
         }

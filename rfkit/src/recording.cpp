@@ -2,10 +2,12 @@
 #include "rfkit/recording.hpp"
 
 #include "rfkit/reftime.hpp"
+#include "tracefail.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -32,22 +34,6 @@ std::string text(const char* name) {
     return nerr != 0 ? std::string() : v;
 }
 
-// The reason behind a trace reader's error number.
-std::string read_failure(const std::string& file, int nerr) {
-    std::error_code ec;
-    switch (nerr) {
-    case 108:
-        return "permission denied";
-    case 114:
-        return "the file is shorter than its header says";
-    case 801:
-        return "not an evenly sampled time series";
-    default:
-        if (!std::filesystem::exists(file, ec)) return "no such file";
-        return "cannot be opened as a trace file";
-    }
-}
-
 } // namespace
 
 int pick_index(const std::string& field) {
@@ -66,9 +52,10 @@ bool read_recording(const std::string& file, Recording& rec, std::string& why) {
     rec.file = file;
     int n = 0, nerr = 0;
     float b = 0, dt = 0;
+    errno = 0;
     traceio::rsac1(file, {}, n, b, dt, 0, nerr);
     if (nerr != 0) {
-        why = read_failure(file, nerr);
+        why = read_failure(nerr, errno);
         return false;
     }
     int npts = 0;
@@ -97,9 +84,10 @@ bool read_recording(const std::string& file, Recording& rec, std::string& why) {
         return false;
     }
     rec.samples.assign(static_cast<std::size_t>(npts), 0.0f);
+    errno = 0;
     traceio::rsac1(file, rec.samples, n, b, dt, npts, nerr);
     if (nerr != 0 || n != npts) {
-        why = read_failure(file, nerr);
+        why = read_failure(nerr, errno);
         return false;
     }
     rec.begin = b;

@@ -1,6 +1,7 @@
 #include "traceio/distaz.hpp"
 
 #include "store.hpp"
+#include "traceio/header.hpp"
 #include "traceio/message.hpp"
 
 #include <algorithm>
@@ -138,7 +139,7 @@ void refel(int body, float& a, float& f, float& kmpdeg, int& nerr) {
     const auto* it = std::find_if(std::begin(bodies), std::end(bodies),
                                   [&](const Body& b) { return b.code == body; });
     const Body& b = it == std::end(bodies) ? earth : *it;
-    if (it == std::end(bodies)) nerr = 804;
+    if (it == std::end(bodies)) nerr = ERR_BODY;
     a = b.a;
     f = b.f;
     kmpdeg = b.kmpdeg;
@@ -160,7 +161,17 @@ void distaz(int body, float evla, float evlo, std::span<const float> stla,
         std::min({static_cast<std::size_t>(std::max(ns, 0)), stla.size(), stlo.size(), dist.size(),
                   az.size(), baz.size(), gcarc.size()});
     const Point ev = locate(evla, evlo, onemec2);
+    const bool event_known = std::isfinite(evla) && std::isfinite(evlo);
     for (std::size_t i = 0; i < count; ++i) {
+        // A coordinate that is not a number places nothing: the results are
+        // undefined and the station fails the check, as a bad distance would.
+        if (!event_known || !std::isfinite(stla[i]) || !std::isfinite(stlo[i])) {
+            dist[i] = az[i] = baz[i] = gcarc[i] = FUNDEF;
+            nerr = ERR_DISTANCE;
+            setmsg("ERROR", ERR_DISTANCE);
+            apimsg(static_cast<int>(i) + 1);
+            continue;
+        }
         if (same_place(evla, evlo, stla[i], stlo[i])) {
             dist[i] = az[i] = baz[i] = gcarc[i] = 0.0f;
             continue;
@@ -189,8 +200,8 @@ void distaz(int body, float evla, float evlo, std::span<const float> stla,
                                 : rudoe(st, ev, a, e2, onemec2, ec2, eps);
 
         if (std::fabs(dist[i] - gcarc[i] * kmpdeg) > 100.0f) {
-            nerr = 904;
-            setmsg("ERROR", 904);
+            nerr = ERR_DISTANCE;
+            setmsg("ERROR", ERR_DISTANCE);
             apimsg(static_cast<int>(i) + 1);
         }
     }

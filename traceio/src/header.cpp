@@ -28,9 +28,6 @@ using detail::kmlhf;
 
 namespace {
 
-constexpr int errNoField = 1337;
-constexpr int errUndefined = 1336;
-
 // The 8-character lookup key of a name: its significant part (up to the last
 // non-blank, before any NUL), at most 8 characters, upper case, blank-padded.
 std::array<char, 8> lookup_key(std::string_view name) {
@@ -83,7 +80,7 @@ void setfhv(std::string_view name, float value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.fhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.fhdr[k] = value;
@@ -93,7 +90,7 @@ void setnhv(std::string_view name, int value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.nhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.nhdr[k] = value;
@@ -103,7 +100,7 @@ void setkhv(std::string_view name, std::string_view value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.khdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     fill_slot(kmhdr.khdr[k], value);
@@ -116,11 +113,11 @@ void getnhv(std::string_view name, int& value, int& nerr) {
     const int k = find(name, kmlhf.nhdr);
     if (k < 0) {
         value = IUNDEF;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.nhdr[k];
-    if (value == IUNDEF) nerr = errUndefined;
+    if (value == IUNDEF) nerr = ERR_UNDEFINED;
 }
 
 void getfhv(std::string_view name, float& value, int& nerr) {
@@ -128,11 +125,11 @@ void getfhv(std::string_view name, float& value, int& nerr) {
     const int k = find(name, kmlhf.fhdr);
     if (k < 0) {
         value = FUNDEF;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.fhdr[k];
-    if (value == FUNDEF) nerr = errUndefined;
+    if (value == FUNDEF) nerr = ERR_UNDEFINED;
 }
 
 void getkhv(std::string_view name, std::string& value, int& nerr) {
@@ -140,7 +137,7 @@ void getkhv(std::string_view name, std::string& value, int& nerr) {
     const int k = find(name, kmlhf.khdr);
     if (k < 0) {
         value = std::string(KUNDEF);
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value.assign(slot_view(kmhdr.khdr[k]));
@@ -149,9 +146,8 @@ void getkhv(std::string_view name, std::string& value, int& nerr) {
         value.append(slot_view(kmhdr.khdr[2]));
         undefined = undefined && slot_view(kmhdr.khdr[2]) == KUNDEF;
     }
-    const auto last = value.find_last_not_of(' ');
-    value.resize(last == std::string::npos ? 0 : last + 1);
-    if (undefined) nerr = errUndefined;
+    value.resize(trimmed(value).size());
+    if (undefined) nerr = ERR_UNDEFINED;
 }
 
 void getlhv(std::string_view name, bool& value, int& nerr) {
@@ -159,7 +155,7 @@ void getlhv(std::string_view name, bool& value, int& nerr) {
     const int k = find(name, kmlhf.lhdr);
     if (k < 0) {
         value = false;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.lhdr[k] != 0;
@@ -169,7 +165,7 @@ void setlhv(std::string_view name, bool value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.lhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.lhdr[k] = value ? 1 : 0;
@@ -180,12 +176,12 @@ void getihv(std::string_view name, std::string& value, int& nerr) {
     value.clear();
     const int k = find(name, kmlhf.ihdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     const int code = cmhdr.ihdr[k];
     if (code == IUNDEF) {
-        nerr = errUndefined;
+        nerr = ERR_UNDEFINED;
     } else if (code >= 1 && code <= static_cast<int>(kmlhf.enums.size())) {
         value = kmlhf.enums[static_cast<std::size_t>(code - 1)];
     } else {
@@ -198,7 +194,7 @@ void setihv(std::string_view name, std::string_view value, int& nerr) {
     const int k = find(name, kmlhf.ihdr);
     const int code = enum_code(value);
     if (k < 0 || code == 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.ihdr[k] = code;

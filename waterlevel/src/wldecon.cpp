@@ -1,5 +1,6 @@
 #include "waterlevel/wldecon.hpp"
 
+#include "numerics/constants.hpp"
 #include "numerics/fft.hpp"
 
 #include <cmath>
@@ -7,8 +8,6 @@
 namespace waterlevel {
 
 namespace {
-
-constexpr float two_pi = 6.2831855f;
 
 // Complex product in single precision, the two real products of each part
 // formed separately so the rounding is that of the written formula.
@@ -51,7 +50,7 @@ void wldecon(std::span<float> trace, std::span<float> wavelet, std::span<float> 
 
     double gsum = 0.0;
     for (int j = 0; j <= h; ++j) {
-        const float omega = (static_cast<float>(j) * df) * two_pi;
+        const float omega = (static_cast<float>(j) * df) * numerics::two_pi_f;
         const float g = std::exp(-(omega * omega) / q);
         gsum += g;
         const float divisor = power[j] > level ? power[j] : level;

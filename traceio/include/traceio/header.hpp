@@ -7,6 +7,8 @@
 // 1336 the integer field holds the undefined value -12345.
 #pragma once
 
+#include "traceio/errors.hpp"
+
 #include <span>
 #include <string>
 #include <string_view>
