@@ -26,6 +26,10 @@ std::string_view error_text(int nerr) {
         return "header field undefined";
     case ERR_NO_FIELD:
         return "no such header field";
+    case ERR_VERSION:
+        return "header version is not 6";
+    case ERR_NO_RECORD_UNIT:
+        return "no free unit for the header record";
     case ERR_FILE_DENIED:
         return "file access denied";
     case ERR_FILE_OPEN:

@@ -341,7 +341,7 @@ namespace {
 bool header_unit(std::string_view name, int& unit, int& nerr) {
     if (!saciou(unit)) {
         report("**Can't find unit to read SAC file header!");
-        nerr = -2;
+        nerr = ERR_NO_RECORD_UNIT;
         return false;
     }
     std::string_view stripped;
@@ -376,7 +376,7 @@ void wsach(std::string_view name, int& nerr) {
     nerr = 0;
     if (cmhdr.nhdr[nh::nvhdr] != NVHDR_CURRENT) {
         report("**Version number isn't right in header.  Initialized?");
-        nerr = -1;
+        nerr = ERR_VERSION;
         return;
     }
     int unit = 0;

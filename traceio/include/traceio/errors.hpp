@@ -20,6 +20,11 @@ inline constexpr int ERR_DISTANCE = 904;   // a distance disagrees with its arc 
 inline constexpr int ERR_UNDEFINED = 1336; // the header field holds its undefined value
 inline constexpr int ERR_NO_FIELD = 1337;  // no header field of that name and kind
 
+// The record-based header routines (rsach, wsach) give these, or the
+// system's error number (errno) of a failed open, read or write.
+inline constexpr int ERR_VERSION = -1;        // NVHDR is not 6: no header made?
+inline constexpr int ERR_NO_RECORD_UNIT = -2; // no free unit in 9..99
+
 // Used only inside the library, by the file-handle layer's open, which the
 // trace routines turn into ERR_DENIED or ERR_OPEN.
 inline constexpr int ERR_FILE_DENIED = 1; // the system refused access
