@@ -280,6 +280,26 @@ models() {
     mkdir dir.mod
     label="model directory"; echo dir.mod >list; run 2 "cannot read model file" list $k
     label="missing model"; echo absent.mod >list; run 2 "cannot read model file" list $k
+
+    # Model files are read with bounds: a FIFO once waited for its writer and
+    # a link to an endless device grew memory without end.
+    mkfifo fifo.mod
+    run_model 2 "is not a regular file" fifo.mod
+    ln -s /dev/zero zero.mod
+    run_model 2 "is not a regular file" zero.mod
+    head -c 3000000 /dev/zero | tr '\0' ' ' >huge.mod
+    run_model 2 "is far larger than a model" huge.mod
+    { model 3; head -c 100000 /dev/zero | tr '\0' 'x'; echo; } >trailer.mod
+    label="model with a long line after its layers"; echo trailer.mod >list; run 0 "" list $k
+    { printf '  3hostile'; head -c 100000 /dev/zero | tr '\0' ' '; echo; model 3 | tail -3; } >wide.mod
+    run_model 2 "line 1 is longer than 4096 characters" wide.mod
+    # What a model cannot be: a P speed not above sqrt(4/3) times the S speed.
+    model 3 | sed '3s/    6.00    3.50/    4.00    3.50/' >bulk.mod
+    run_model 1 "layer 2: P speed not above sqrt(4/3) times the S speed" bulk.mod
+    # A field without its decimal point: taken as the fixed format has it, and said.
+    model 3 | sed '2s/    1.00/     100/' >implied.mod
+    label="implied decimals"; echo implied.mod >list
+    run 0 "columns 29-36: '     100' has no decimal point and is read as 1" list $k
 }
 
 # The command prefix that runs a program as an unprivileged user (none when

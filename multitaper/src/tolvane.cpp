@@ -110,10 +110,11 @@ void take_value(std::span<const std::string> args, std::size_t& i, float& v,
     if (numerics::gnum(text, v, name) != 0) console::quit(1);
 }
 
-// Scans the command line; false when an argument was skipped.
-bool scan(std::span<const std::string> args, Settings& s) {
+// Scans the command line; false when an argument was skipped.  `positional`
+// counts the file names given.
+bool scan(std::span<const std::string> args, Settings& s, int& positional) {
     bool clean = true;
-    int positional = 0;
+    positional = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string arg = cut(args[i], name_length);
         if (arg.substr(0, 5) == "-freq") {
@@ -178,7 +179,8 @@ void read_job(const std::string& raw, long line_number, Settings& s) {
     // them would lose part of a name or a value.
     if (raw.size() > line_length && (split(raw, whole) != ntok || whole != toks))
         bad("the job goes on past column 256");
-    if (ntok != 9) bad(std::to_string(ntok) + " tokens where 9 are needed");
+    if (ntok != 9)
+        bad(std::to_string(ntok) + (ntok == 1 ? " token" : " tokens") + " where 9 are needed");
     s.wavelet = name_field(toks[0]);
     s.decon = name_field(toks[3]);
     s.output = name_field(toks[8]);
@@ -394,7 +396,8 @@ int tolvane(std::span<const std::string> args) {
         return 0;
     }
     Settings s;
-    bool clean = scan(args, s);
+    int positional = 0;
+    bool clean = scan(args, s, positional);
     // A cutoff of 0 Hz or below leaves no band to deconvolve in.
     if (!(s.freq > 0.0f)) console::stop("**Cutoff frequency must be above 0 (-freq).");
     if (!packed_transform_sound(&numerics::realft))
@@ -402,9 +405,23 @@ int tolvane(std::span<const std::string> args) {
 
     if (!s.batch) {
         check_windows(s);
+        if (positional < 3)
+            console::fail(console::Record()
+                              .text("**Single mode needs three file names (wavelet, decon, "
+                                    "output); ")
+                              .text(std::to_string(positional))
+                              .text(" given.")
+                              .str());
         run_job(s);
         return clean ? 0 : 1;
     }
+    // Each job line names its own files: names on the command line would be
+    // silently replaced, so they are taken for a job meant for single mode.
+    if (positional > 0)
+        console::fail(console::Record()
+                          .text("**File names on the command line need -window, -wavelet and "
+                                "-noise; job lines give their own.")
+                          .str());
     std::string expects = "tolvane: reading job lines: ";
     expects.append(job_format).append(" (end with Ctrl-D)");
     console::JobLines jobs(expects);

@@ -222,10 +222,11 @@ TEST_F(Tolvane, OptionsAreRecognisedAsDocumented) {
     EXPECT_EQ(x.err, " **Unrecognized parameter: -debugx\n");
     EXPECT_EQ(x.out, "");
     const Result s =
-        tolvane({"-frequency", "1.5", "-5", "a", "b", "c d"}, job(dir, "quiet", "f.sac"));
+        tolvane({"-frequency", "1.5", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10",
+                 "40", dir.path("quiet.z"), dir.path("quiet.r"), dir.path("f.sac"), "c d"});
     EXPECT_EQ(s.status, 1);
     EXPECT_EQ(s.err, " **Dont understand c, skipping.\n");
-    EXPECT_EQ(s.out, dir.path("f.sac") + "\n");
+    EXPECT_EQ(s.out.rfind(" " + dir.path("f.sac") + ": Avg. squared coherence", 0), 0u);
     EXPECT_EQ(Trace(dir.path("f.sac")).user3, 1.5f);
 }
 

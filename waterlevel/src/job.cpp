@@ -102,8 +102,8 @@ void check_overlap(const Trace& t, const Settings& s, std::string_view which) {
     const float last = t.b + static_cast<float>(t.n - 1) * t.delta;
     if (s.te < t.b || s.ts > last) {
         std::ostringstream m;
-        m << "**Window " << s.ts << " to " << s.te << " s lies outside the " << which << " (" << t.b
-          << " to " << last << " s).";
+        m << "**Window " << s.ts << " to " << s.te << " s lies wholly outside the " << which << " ("
+          << t.b << " to " << last << " s).";
         console::skip(console::Record().text(m.str()).str());
     }
 }

@@ -72,6 +72,7 @@ struct CommandLine {
     Names names;
     int positional = 0;
     bool complained = false;
+    bool window_given = false;
 };
 
 CommandLine read_command_line(std::span<const std::string> args) {
@@ -105,6 +106,7 @@ CommandLine read_command_line(std::span<const std::string> args) {
         } else if (arg == "-wavelet") {
             number(next(), "wavelet start", s.ts);
             number(next(), "wavelet end", s.te);
+            cl.window_given = true;
         } else if (console::looks_like_option(args[i])) {
             console::unrecognized(args[i]);
         } else if (cl.positional < 4) {
@@ -120,6 +122,24 @@ CommandLine read_command_line(std::span<const std::string> args) {
         }
     }
     return cl;
+}
+
+// With job lines every job gets its names and window from its line: names
+// or a window on the command line would be silently replaced, so they are
+// taken for a job meant for the command line that lacks a name.
+void check_mode(const CommandLine& cl) {
+    if (cl.positional > 0)
+        console::fail(console::Record()
+                          .text("**A job on the command line needs three file names (wavelet, "
+                                "decon input, output); ")
+                          .text(std::to_string(cl.positional))
+                          .text(" given.")
+                          .str());
+    if (cl.window_given)
+        console::fail(console::Record()
+                          .text("**-wavelet is for a job named on the command line; job lines "
+                                "give their own window.")
+                          .str());
 }
 
 // A Gaussian of no width passes nothing: every sample of the result would be
@@ -153,7 +173,8 @@ void job_line(const std::string& line, Settings& s, Names& names) {
                       "its job goes on past column 256");
     if (ntok < ntoks)
         console::stop("**Bad input format (not enough data)",
-                      std::to_string(ntok) + " tokens where 7 are needed");
+                      std::to_string(ntok) + (ntok == 1 ? " token" : " tokens") +
+                          " where 7 are needed");
     names.slot[0] = name_slot(toks[0]);
     names.slot[1] = name_slot(toks[3]);
     names.slot[2] = name_slot(toks[6]);
@@ -185,8 +206,9 @@ int marrick(std::span<const std::string> args) {
         return 0;
     }
     CommandLine cl = read_command_line(args);
-    check_gauss(cl.settings);
     cl.settings.input_list = cl.positional < 3;
+    if (cl.settings.input_list) check_mode(cl);
+    check_gauss(cl.settings);
     int status = 0;
     if (cl.settings.input_list) {
         status = input_list(cl.settings, cl.names);
