@@ -3,6 +3,7 @@
 #include "console/console.hpp"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,24 +14,40 @@
 
 namespace console {
 
-void stop(std::string_view message) {
-    throw Ending(1, "STOP " + std::string(message));
+namespace {
+
+// A message and, on a line of its own, where it happened.
+std::string located(std::string_view line, std::string_view reason = {}) {
+    std::string text(line);
+    const std::string w = where(reason);
+    if (!w.empty()) text.append(text.empty() ? "" : "\n").append(w);
+    return text;
+}
+
+} // namespace
+
+void stop(std::string_view message, std::string_view reason) {
+    throw Ending(1, located("STOP " + std::string(message), reason));
 }
 
 void quit(int status) {
-    throw Ending(status, "");
+    throw Ending(status, status == 0 ? std::string() : located(""));
 }
 
 void file_failure(std::string_view line) {
-    throw Ending(2, std::string(line));
+    throw Ending(2, located(line));
+}
+
+void skip(std::string_view line, std::string_view reason) {
+    throw Skip(1, located(line, reason));
 }
 
 void pause(std::string_view message) {
+    const std::string line = message.empty() ? "PAUSE" : "PAUSE " + std::string(message);
+    // The answer would be taken from the next job line.
+    if (reading_job_list()) skip(line, "job skipped, a pause takes no answer from the job list");
     std::ostream& e = err();
-    if (message.empty())
-        e << "PAUSE\n";
-    else
-        e << "PAUSE " << message << '\n';
+    e << line << '\n';
     e << "To resume execution, type go.  Other input will terminate the job.\n";
     e.flush();
     out().flush();
@@ -60,6 +77,10 @@ std::ostream& err() {
 }
 
 int run(const std::function<int()>& body) {
+    // A reader that goes away (a closed downstream pipe, a FIFO output whose
+    // reader ended) makes the write fail, to be reported below or by the
+    // trace writer, instead of ending the program silently by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     int status = 1;
     try {
         status = body();
@@ -84,9 +105,9 @@ int run(const std::function<int()>& body) {
         err() << Record().text("**Trouble reading standard input.").str() << '\n';
         status = 2;
     }
-    if (status == 0 && !out()) {
+    if (!out()) {
         err() << Record().text("**Trouble writing standard output.").str() << '\n';
-        status = 1;
+        if (status == 0) status = 1;
     }
     err().flush();
     return status;

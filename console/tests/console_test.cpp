@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <streambuf>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -111,6 +116,143 @@ TEST(Run, EndingsBecomeStatusAndLine) {
     EXPECT_EQ(e.substr(0, 38), "STOP **No wavelet\ncannot open model m1");
     EXPECT_NE(e.find("boom"), std::string::npos);
     EXPECT_NE(e.find("Memory allocation failed\n"), std::string::npos);
+}
+
+// Every line read, as (number, text) pairs, and whether the list was clean.
+struct Read {
+    std::vector<std::pair<long, std::string>> lines;
+    bool clean;
+};
+Read read_all(console::JobLines& jobs) {
+    Read r{{}, true};
+    for (std::string line; jobs.next(line);) r.lines.emplace_back(jobs.number(), line);
+    r.clean = jobs.clean();
+    return r;
+}
+
+TEST(JobLines, PassOverBlankAndCommentLinesAndStripCarriageReturns) {
+    Redirect r("a b\r\n\n   \n# note\n  # indented note\n\t\r\nc#d\nlast");
+    console::JobLines jobs("expects");
+    const Read got = read_all(jobs);
+    const std::vector<std::pair<long, std::string>> want{{1, "a b"}, {7, "c#d"}, {8, "last"}};
+    EXPECT_EQ(got.lines, want);
+    EXPECT_TRUE(got.clean);
+    EXPECT_EQ(r.err.str(), ""); // not a terminal: no prompt, and nothing said of passed-over lines
+}
+
+TEST(JobLines, OverlongLineIsSkippedWithItsNumber) {
+    const std::string longest(console::max_line, 'x');
+    Redirect r(longest + "\n" + longest + "y\nnext\n" + longest + "zz");
+    console::JobLines jobs("expects");
+    const Read got = read_all(jobs);
+    const std::vector<std::pair<long, std::string>> want{{1, longest}, {3, "next"}};
+    EXPECT_EQ(got.lines, want);
+    EXPECT_FALSE(got.clean);
+    EXPECT_EQ(r.err.str(),
+              " **Input line too long, skipping.\n  line 2: more than 4096 characters\n"
+              " **Input line too long, skipping.\n  line 4: more than 4096 characters\n");
+}
+
+// A stream whose reads fail, as a disk or a terminal can.
+struct FailingBuffer : std::streambuf {
+    int_type underflow() override { throw std::ios_base::failure("read failed"); }
+};
+
+TEST(JobLines, ReadErrorIsNotTheEndOfInput) {
+    Redirect r;
+    FailingBuffer failing;
+    std::istream broken(&failing);
+    console::streams().in = &broken;
+    console::JobLines jobs("expects");
+    std::string line;
+    try {
+        jobs.next(line);
+        ADD_FAILURE() << "a failed read passed for the end of input";
+    } catch (const console::Ending& e) {
+        EXPECT_EQ(e.status(), 2);
+        EXPECT_EQ(e.line(), " **Trouble reading standard input.\n  line 1");
+    }
+}
+
+TEST(Where, NamesLineFileAndReasonAsKnown) {
+    struct Case {
+        bool in_job;
+        const char* file;
+        const char* reason;
+        const char* want;
+    } cases[] = {
+        {true, "nodir/a.rf", "No such file or directory",
+         "  line 2, file 'nodir/a.rf': No such file or directory"},
+        {true, "", "", "  line 2"},
+        {true, "", "8 tokens", "  line 2: 8 tokens"},
+        {false, "a.rf", "", "  file 'a.rf'"},
+        {false, "a.rf", "Permission denied", "  file 'a.rf': Permission denied"},
+        {false, "", "why", "  why"},
+        {false, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        Redirect r("first\nsecond\n");
+        std::optional<console::JobLines> jobs;
+        if (c.in_job) {
+            jobs.emplace("expects");
+            std::string line;
+            jobs->next(line);
+            jobs->next(line);
+        }
+        console::concerning(c.file);
+        EXPECT_EQ(console::where(c.reason), c.want) << c.file << " " << c.reason;
+        console::concerning("");
+    }
+}
+
+TEST(JobLines, SkipGoesOnStopEndsAndBothSayWhere) {
+    Redirect r("one\ntwo\nthree\n");
+    console::JobLines jobs("expects");
+    std::string line;
+    ASSERT_TRUE(jobs.next(line));
+    EXPECT_TRUE(jobs.run([] { console::concerning("w.sac"); }));
+    ASSERT_TRUE(jobs.next(line));
+    EXPECT_FALSE(jobs.run([] {
+        console::concerning("nodir/a.rf");
+        console::skip(" **Trouble writing nodir/a.rf", console::system_reason(ENOENT));
+    }));
+    EXPECT_EQ(r.err.str(), " **Trouble writing nodir/a.rf\n"
+                           "  line 2, file 'nodir/a.rf': No such file or directory\n");
+    EXPECT_FALSE(jobs.clean());
+    ASSERT_TRUE(jobs.next(line));
+    try {
+        jobs.run([] { console::stop("**Trouble reading wavelet input file."); });
+        ADD_FAILURE() << "a stop did not end the run";
+    } catch (const console::Ending& e) {
+        EXPECT_EQ(e.status(), 1);
+        // The file named in the job of line 2 is forgotten at line 3.
+        EXPECT_EQ(e.line(), "STOP **Trouble reading wavelet input file.\n  line 3");
+    }
+    try {
+        console::quit(1);
+    } catch (const console::Ending& e) {
+        EXPECT_EQ(e.line(), "  line 3"); // after a message written by someone else
+    }
+}
+
+TEST(JobLines, PauseSkipsTheJobInsteadOfReadingTheJobList) {
+    Redirect r("one\ngo\n");
+    console::JobLines jobs("expects");
+    std::string line;
+    ASSERT_TRUE(jobs.next(line));
+    EXPECT_FALSE(jobs.run([] { console::pause("**MTAPER: nwin not << n! - invalid use."); }));
+    EXPECT_EQ(r.err.str(), "PAUSE **MTAPER: nwin not << n! - invalid use.\n"
+                           "  line 1: job skipped, a pause takes no answer from the job list\n");
+    ASSERT_TRUE(jobs.next(line));
+    EXPECT_EQ(line, "go"); // still there for the next job
+}
+
+TEST(Skip, OutsideAJobListEndsTheRun) {
+    Redirect r;
+    console::concerning("out.sac");
+    EXPECT_EQ(console::run([]() -> int { console::skip(" **Trouble writing out.sac"); }), 1);
+    console::concerning("");
+    EXPECT_EQ(r.err.str(), " **Trouble writing out.sac\n  file 'out.sac'\n");
 }
 
 TEST(Console, ArgumentsSkipProgramName) {

@@ -110,7 +110,13 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     // first sample every value and slope they use is zero, as it is far past
     // the data: the answer there is zero without forming an index.
     if (q <= -4.0f || q >= 2.0e9f) return 0.0f;
-    const long j = static_cast<long>(q); // truncated towards zero
+    // The interval that holds t: the floor of its position, so that a time
+    // within one interval before the first sample lies between the zero
+    // before it and the first sample.  Truncation towards zero would put it
+    // on the first interval's cubic extended backwards, with a jump at one
+    // interval before the start.  For t at or after the first sample the two
+    // agree.
+    const long j = static_cast<long>(std::floor(q));
     const float f = (t - x1) - static_cast<float>(j) * dx;
     if (f == 0.0f) return sample(y, j + 1);
     const long L = j + 1;

@@ -126,9 +126,12 @@ TEST(Wigint, OutsideTheArrayCountsAsZero) {
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, -1.0f), 0.0f);
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, -5.5f), 0.0f);
     // Within three intervals of the start the zero samples before it take
-    // part like any others: here the line through 0, 1, 2, 3 continues.
-    EXPECT_NEAR(wigint(0.0f, y, 3, 1.0f, 1e-4f, -1.5f), -0.5f, 1e-5);
-    EXPECT_NE(wigint(0.0f, y, 3, 1.0f, 1e-4f, -2.5f), 0.0f);
+    // part like any others: between two of them the value is all but zero,
+    // and between the last of them and the first sample it fades in.
+    EXPECT_NEAR(wigint(0.0f, y, 3, 1.0f, 1e-4f, -1.5f), 0.0f, 1e-4);
+    const float fade = wigint(0.0f, y, 3, 1.0f, 1e-4f, -0.5f);
+    EXPECT_GT(fade, 0.0f);
+    EXPECT_LT(fade, 1.0f);
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, 3.0f), 0.0f);
     EXPECT_NEAR(wigint(0.0f, y, 3, 1.0f, 1e-4f, 3.5f), 0.0f, 1e-4); // zeros follow the data
     EXPECT_EQ(wigint(0.0f, y, 3, 1.0f, 1e-4f, 4.5f), 0.0f);
@@ -137,6 +140,22 @@ TEST(Wigint, OutsideTheArrayCountsAsZero) {
     const float tail = wigint(0.0f, y, 3, 1.0f, 1e-4f, 2.5f);
     EXPECT_GT(tail, 0.0f);
     EXPECT_LT(tail, 3.0f);
+}
+
+// Regression: the position of a time before the first sample was truncated
+// towards zero instead of floored, so the value jumped at one interval before
+// the start (a window start moved by 0.0002 s across it changed a receiver
+// function by 9 % of its peak).  It is continuous there now, and unchanged
+// from the first sample on.
+TEST(Wigint, ContinuousOneIntervalBeforeTheFirstSample) {
+    const std::vector<float> y{0.8f, -0.3f, 0.5f, 0.1f, -0.7f};
+    for (float x1 : {0.0f, -20.0f, 17.5f}) {
+        const float edge = x1 - 0.05f;
+        const float before = wigint(x1, y, 5, 0.05f, 1e-4f, edge - 1e-4f);
+        const float after = wigint(x1, y, 5, 0.05f, 1e-4f, edge + 1e-4f);
+        EXPECT_NEAR(before, after, 2e-3f) << x1;
+        EXPECT_NEAR(wigint(x1, y, 5, 0.05f, 1e-4f, x1), 0.8f, 1e-6f);
+    }
 }
 
 TEST(Wigint, UnevenAbscissas) {

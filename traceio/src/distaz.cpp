@@ -1,6 +1,7 @@
 #include "traceio/distaz.hpp"
 
 #include "store.hpp"
+#include "traceio/header.hpp"
 #include "traceio/message.hpp"
 
 #include <algorithm>
@@ -160,7 +161,17 @@ void distaz(int body, float evla, float evlo, std::span<const float> stla,
         std::min({static_cast<std::size_t>(std::max(ns, 0)), stla.size(), stlo.size(), dist.size(),
                   az.size(), baz.size(), gcarc.size()});
     const Point ev = locate(evla, evlo, onemec2);
+    const bool event_known = std::isfinite(evla) && std::isfinite(evlo);
     for (std::size_t i = 0; i < count; ++i) {
+        // A coordinate that is not a number places nothing: the results are
+        // undefined and the station fails the check, as a bad distance would.
+        if (!event_known || !std::isfinite(stla[i]) || !std::isfinite(stlo[i])) {
+            dist[i] = az[i] = baz[i] = gcarc[i] = FUNDEF;
+            nerr = 904;
+            setmsg("ERROR", 904);
+            apimsg(static_cast<int>(i) + 1);
+            continue;
+        }
         if (same_place(evla, evlo, stla[i], stlo[i])) {
             dist[i] = az[i] = baz[i] = gcarc[i] = 0.0f;
             continue;

@@ -1,6 +1,7 @@
 #include "traceio/sacfile.hpp"
 
 #include "byteorder.hpp"
+#include "output.hpp"
 #include "store.hpp"
 #include "traceio/distaz.hpp"
 #include "traceio/header.hpp"
@@ -9,13 +10,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,6 +113,8 @@ class OpenFile {
 };
 
 // Fills DIST, AZ, BAZ and GCARC from the coordinates when LCALDA asks for it.
+// Coordinates that are not numbers give no distance: the four fields are
+// marked undefined rather than holding NaN or a made-up value.
 void compute_distances() {
     auto& h = cmhdr.fhdr;
     if (h[fh::stla] == FUNDEF || h[fh::stlo] == FUNDEF || h[fh::evla] == FUNDEF ||
@@ -124,12 +125,14 @@ void compute_distances() {
     distaz(body, h[fh::evla], h[fh::evlo], std::span(&h[fh::stla], 1), std::span(&h[fh::stlo], 1),
            1, std::span(&h[fh::dist], 1), std::span(&h[fh::az], 1), std::span(&h[fh::baz], 1),
            std::span(&h[fh::gcarc], 1), err);
-    if (err != 0) h[fh::dist] = h[fh::az] = h[fh::baz] = h[fh::gcarc] = FUNDEF;
+    const bool finite = std::isfinite(h[fh::dist]) && std::isfinite(h[fh::az]) &&
+                        std::isfinite(h[fh::baz]) && std::isfinite(h[fh::gcarc]);
+    if (err != 0 || !finite) h[fh::dist] = h[fh::az] = h[fh::baz] = h[fh::gcarc] = FUNDEF;
 }
 
-// Writes n samples at word offset, converted to big-endian a piece at a time
-// through a fixed buffer; the caller's array is only read.
-void write_samples(int nfu, std::span<const float> v, int n, int offset, int& nerr) {
+// Writes n samples at the current position, converted to big-endian a piece
+// at a time through a fixed buffer; the caller's array is only read.
+void write_samples(int nfu, std::span<const float> v, int n, int& nerr) {
     static std::array<std::byte, 512> piece;
     constexpr int per = static_cast<int>(piece.size() / 4);
     nerr = 0;
@@ -137,46 +140,22 @@ void write_samples(int nfu, std::span<const float> v, int n, int offset, int& ne
         const int m = std::min(per, n - k);
         for (int j = 0; j < m; ++j)
             detail::store_big(piece.data() + 4 * j, std::bit_cast<std::uint32_t>(v[k + j]));
-        zwabs(nfu, piece, m, offset + k, nerr);
+        zwabs(nfu, piece, m, -1, nerr);
     }
 }
 
-// Header and data blocks of the current trace to an open handle.
+// Header and data blocks of the current trace to a handle opened at the
+// start of its file.  The trace is written in file order, without seeking,
+// so that a stream (a pipe, a terminal) takes it as well as a file.
 void write_trace(int nfu, std::span<const float> x, std::span<const float> y, int npts, bool leven,
                  int& nerr) {
     HeaderBytes header;
     save_numeric(header.data());
     save_text(std::span(header).subspan(numericBytes));
-    zwabs(nfu, std::span(header).first(numericBytes), detail::numeric_words, 0, nerr);
-    if (nerr == 0)
-        zwabs(nfu, std::span(header).subspan(numericBytes), detail::text_words,
-              detail::numeric_words, nerr);
-    if (nerr == 0) write_samples(nfu, y, npts, dataWord, nerr);
-    if (nerr == 0 && !leven) write_samples(nfu, x, npts, dataWord + npts, nerr);
+    zwabs(nfu, header, detail::header_words, -1, nerr);
+    if (nerr == 0) write_samples(nfu, y, npts, nerr);
+    if (nerr == 0 && !leven) write_samples(nfu, x, npts, nerr);
     if (nerr != 0) nerr = errWrite;
-}
-
-// Creates a new file beside target, exclusively and without following a
-// symbolic link, under a name no other writer uses; -1 on failure.
-int create_beside(const std::string& target, std::string& temp) {
-    static std::atomic<unsigned> serial{0};
-    const auto slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = target.substr(dir.size()).substr(0, 40);
-    const auto seed =
-        static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long tag = seed ^ (static_cast<unsigned long>(::getpid()) << 20) ^
-                            (serial.fetch_add(1) * 2654435761ul);
-        std::string suffix;
-        for (int c = 0; c < 8; ++c, tag /= 36)
-            suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[tag % 36];
-        temp = dir + "." + base + "." + suffix + ".part";
-        const int fd =
-            ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 // The record-based path's messages: one line on standard error after a blank.
@@ -285,27 +264,56 @@ void wsac0(std::string_view name, std::span<const float> x, std::span<const floa
         return;
     }
 
-    // Any other file is written whole under a temporary name and then renamed
-    // over the target, so a failure leaves an older file of that name intact.
+    // Any other name is a file replaced atomically or a stream written in
+    // place (output.hpp).
     std::string_view stripped;
     if (!detail::strip_name(name, stripped) || stripped.empty()) {
+        errno = stripped.empty() ? ENOENT : ENAMETOOLONG;
         nerr = errOpen;
         return;
     }
-    const std::string target(stripped);
-    std::string temp;
-    const int fd = create_beside(target, temp);
-    if (fd < 0) {
-        nerr = errOpen;
-        return;
-    }
-    if (fits)
-        write_trace(-fd, x, y, npts, leven, nerr);
-    else
+    if (!fits) {
+        errno = EINVAL;
         nerr = errWrite;
-    if (::close(fd) != 0 && nerr == 0) nerr = errWrite;
-    if (nerr == 0 && ::rename(temp.c_str(), target.c_str()) != 0) nerr = errOpen;
-    if (nerr != 0) ::unlink(temp.c_str());
+        return;
+    }
+    detail::Output out;
+    nerr = out.open(std::string(stripped));
+    if (nerr != 0) return;
+    write_trace(-out.fd(), x, y, npts, leven, nerr);
+    if (nerr == 0)
+        nerr = out.finish();
+    else
+        out.abandon();
+}
+
+void describe_samples(std::span<const float> y) {
+    detail::ensure_initialised();
+    auto& h = cmhdr.fhdr;
+    const int npts = cmhdr.nhdr[nh::npts];
+    const std::size_t n = npts > 0 ? std::min(static_cast<std::size_t>(npts), y.size()) : 0;
+    h[fh::e] = npts > 0 ? h[fh::b] + static_cast<float>(npts - 1) * h[fh::delta] : FUNDEF;
+    h[fh::depmin] = h[fh::depmax] = h[fh::depmen] = FUNDEF;
+    if (n > 0) {
+        const auto samples = y.first(n);
+        const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+        double sum = 0.0;
+        for (float v : samples) sum += v;
+        h[fh::depmin] = *low;
+        h[fh::depmax] = *high;
+        h[fh::depmen] = static_cast<float>(sum / static_cast<double>(n));
+    }
+    cmhdr.nhdr[nh::nvhdr] = NVHDR_CURRENT;
+    cmhdr.ihdr[ih::iftype] = detail::ITIME;
+    cmhdr.lhdr[lh::leven] = 1;
+}
+
+bool plain_file_name(std::string_view name) {
+    const auto control = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7f;
+    };
+    return !(name.starts_with('|') || std::any_of(name.begin(), name.end(), control));
 }
 
 void wsac1(std::string_view name, std::span<const float> y, int nlen, float beg, float del,

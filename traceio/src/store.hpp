@@ -32,8 +32,8 @@ inline constexpr int header_bytes = 4 * header_words;
 
 // Word positions of the fields the library itself reads or sets.
 namespace f {
-inline constexpr int delta = 0, b = 5, e = 6, stla = 31, stlo = 32, evla = 35, evlo = 36, dist = 50,
-                     az = 51, baz = 52, gcarc = 53;
+inline constexpr int delta = 0, depmin = 1, depmax = 2, b = 5, e = 6, stla = 31, stlo = 32,
+                     evla = 35, evlo = 36, dist = 50, az = 51, baz = 52, gcarc = 53, depmen = 56;
 }
 namespace n {
 inline constexpr int nzyear = 0, nvhdr = 6, npts = 9;

@@ -137,3 +137,20 @@ TEST(Distaz, RadiusOfCurvatureSquaresTheSineFirst) {
     EXPECT_EQ(one(earth, 45.30f, 0, -72.14f, -64.80f).dist, 0x1.b437fp+13f);
     EXPECT_EQ(one(earth, -0.88f, 0, -43.93f, 25.12f).dist, 0x1.50277ap+12f);
 }
+
+// Regression: a NaN coordinate once gave DIST = 0 (made up by the guard for
+// coincident points) and NaN angles.  Nothing can be placed: all four results
+// are undefined and the station fails the check.
+TEST(Distaz, CoordinatesThatAreNotNumbersGiveUndefinedResults) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    const std::array<std::array<float, 4>, 5> cases{
+        {{nan, 0, 0, 10}, {0, nan, 0, 10}, {0, 0, nan, 10}, {0, 0, 0, inf}, {nan, nan, nan, nan}}};
+    for (const auto& c : cases) {
+        const Result r = one(earth, c[0], c[1], c[2], c[3]);
+        EXPECT_EQ(r.err, 904);
+        EXPECT_EQ(r.dist, FUNDEF);
+        EXPECT_EQ(r.az, FUNDEF);
+        EXPECT_EQ(r.baz, FUNDEF);
+        EXPECT_EQ(r.gcarc, FUNDEF);
+    }
+}

@@ -498,14 +498,14 @@ TEST(TraceWrite, MemoryFilesGoUnderThePrefix) {
 
 TEST(TraceRead, DistancesFollowLcaldaAndBody) {
     Scratch s;
-    auto write_with = [&](bool lcalda, int body) {
+    auto write_with = [&](bool lcalda, int body, float stla = 0.0f) {
         newhdr();
         set_int("npts", 1);
         set_float("delta", 1.0f);
         set_float("b", 0.0f);
         set_float("evla", 0.0f);
         set_float("evlo", 0.0f);
-        set_float("stla", 0.0f);
+        set_float("stla", stla);
         set_float("stlo", 10.0f);
         set_float("dist", 1.0f);
         set_float("az", 2.0f);
@@ -530,6 +530,11 @@ TEST(TraceRead, DistancesFollowLcaldaAndBody) {
     write_with(false, IUNDEF);
     EXPECT_EQ(get_float("dist"), 1.0f);
     EXPECT_EQ(get_float("az"), 2.0f);
+    // Regression: a station latitude that is not a number gave DIST = 0 and
+    // NaN angles; the four fields are now undefined.
+    write_with(true, IUNDEF, std::nanf(""));
+    EXPECT_EQ(get_float("dist"), -12345.0f);
+    EXPECT_EQ(get_float("gcarc"), -12345.0f);
     write_with(true, 5); // not a body: the four fields become undefined
     EXPECT_EQ(get_float("dist"), -12345.0f);
     EXPECT_EQ(get_float("az"), -12345.0f);

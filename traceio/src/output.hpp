@@ -1,0 +1,53 @@
+// Where a written trace goes.
+//
+// A regular file, or a name not yet taken, is replaced atomically: the trace
+// is written to a temporary file beside it, which is renamed over the name
+// once complete, so a failure or an interruption never leaves a half-written
+// file under the name.  The replacement keeps the permission bits of the file
+// it replaces; a symbolic link at the name is replaced, not followed.
+//
+// A stream target is written in place, from its current position: an existing
+// character device or named pipe (a terminal, /dev/null, a FIFO that another
+// program reads), reached directly or through a link, and the process's own
+// descriptors named /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N.
+// Anything else that already holds the name (a directory, a block device, a
+// socket) is refused.
+//
+// While a temporary file exists, SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove it
+// before the process ends by the signal as it would have without it; signals
+// that the process ignores or handles itself are left alone.
+#pragma once
+
+#include <string>
+
+namespace traceio::detail {
+
+class Output {
+  public:
+    Output() = default;
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output() { abandon(); }
+
+    // Opens the target for writing.  0, or 101 with errno telling why: the
+    // system's reason, EISDIR for a directory, EINVAL for a block device or a
+    // socket, ENXIO for a named pipe that no program opened for reading within
+    // a few seconds.
+    int open(const std::string& target);
+    // The descriptor to write the trace to, sequentially.
+    int fd() const { return fd_; }
+    // Completes the output: closes it and moves a replacement into place.
+    // 0, 115 when the data did not reach the file, 101 when the rename failed;
+    // on failure nothing is left of the new file and errno tells why.
+    int finish();
+    // Gives the output up: closes it and removes the temporary file, if any.
+    // errno is preserved.
+    void abandon();
+
+  private:
+    std::string temp_; // the temporary file of a replacement, empty for a stream
+    std::string target_;
+    int fd_ = -1;
+};
+
+} // namespace traceio::detail
