@@ -22,6 +22,7 @@
 // of the examples) is not within one sample of its prediction.
 #include "console/console.hpp"
 #include "synthetics/layers.hpp"
+#include "traceio/textutil.hpp"
 #include "traceio/traceio.hpp"
 
 #include <algorithm>
@@ -206,7 +207,7 @@ int rfpeaks(std::span<const std::string> args) {
             std::printf("%.1f %.3f %.3f %.3f\n", f.depth, f.times[0], f.times[1], f.times[2]);
         return 0;
     }
-    m.title.erase(m.title.find_last_not_of(' ') + 1);
+    m.title.resize(traceio::trimmed(m.title).size());
     std::printf("model %s (%s), p = %.4f s/km; ray-theory delays after P (s):\n", m.title.c_str(),
                 args[0].c_str(), p);
     for (const auto& f : found)

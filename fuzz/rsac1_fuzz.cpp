@@ -16,7 +16,9 @@ void read_with_capacity(const std::string& name, int capacity) {
     float beg = 0.0f, del = 0.0f;
     traceio::rsac1(name, std::span(y).first(static_cast<std::size_t>(capacity)), nlen, beg, del,
                    capacity, nerr);
-    fuzz::require(nerr == 0 || nerr == 101 || nerr == 114 || nerr == 801, "known error number");
+    fuzz::require(nerr == 0 || nerr == traceio::ERR_OPEN || nerr == traceio::ERR_READ ||
+                      nerr == traceio::ERR_UNEVEN,
+                  "known error number");
     if (nerr != 0) return;
     if (capacity == 0) {
         fuzz::require(nlen == 0, "header-only read delivers no samples");

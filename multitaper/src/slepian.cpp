@@ -2,8 +2,9 @@
 // estimates of their concentration.
 #include "multitaper/slepian.hpp"
 
-#include "multitaper/tridiagonal.hpp"
 #include "console/console.hpp"
+#include "multitaper/tridiagonal.hpp"
+#include "numerics/constants.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,9 +14,9 @@
 namespace multitaper {
 namespace {
 
-constexpr double two_pi = 6.28318530717958;
-constexpr double pi = 3.14159265358979;
-constexpr double euler_gamma = 0.5772156649;
+using numerics::euler_gamma_10;
+using numerics::pi_d14_cut;
+using numerics::two_pi_d14_cut;
 
 // Scratch shared by every call: the matrix and the eigen-routines' work space.
 struct Scratch {
@@ -32,13 +33,14 @@ void report_limit(std::string_view what, int limit, std::string_view rest) {
 // Concentration of each taper order from the larger of two asymptotic
 // formulas; sn is sin(2 pi w).
 void concentration(int n, double w, double sn, int nwin, std::span<double> lambda) {
-    const double a = pi * n * w;
-    double q = 4.0 * std::sqrt(pi * a) * std::exp(-2.0 * a);
-    const double el = std::log(8.0 * n * sn) + euler_gamma;
+    const double a = pi_d14_cut * n * w;
+    double q = 4.0 * std::sqrt(pi_d14_cut * a) * std::exp(-2.0 * a);
+    const double el = std::log(8.0 * n * sn) + euler_gamma_10;
     for (int k = 0; k < nwin; ++k) {
         if (k > 0) q = q * 8.0 * a / k;
         const double first = 1.0 - q;
-        const double second = 1.0 / (1.0 + std::exp(-two_pi * (n * w - 0.5 * k - 0.25) / el * pi));
+        const double second =
+            1.0 / (1.0 + std::exp(-two_pi_d14_cut * (n * w - 0.5 * k - 0.25) / el * pi_d14_cut));
         lambda[k] = std::isnan(second) ? first : std::max(first, second);
     }
 }
@@ -78,7 +80,7 @@ void mtaper(float nw, int n, int nwin, int nmax, std::span<double> lambda,
     if (n <= 0 || n > max_taper_length || n > nmax || m <= 0) return;
 
     const double w = static_cast<double>(nw) / n;
-    const std::complex<double> turn = std::exp(std::complex<double>(0.0, two_pi * w));
+    const std::complex<double> turn = std::exp(std::complex<double>(0.0, two_pi_d14_cut * w));
     const double cs = turn.real();
     auto& s = scratch;
     for (int i = 0; i < n; ++i) {

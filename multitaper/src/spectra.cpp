@@ -5,6 +5,7 @@
 #include "multitaper/spectra.hpp"
 
 #include "multitaper/slepian.hpp"
+#include "numerics/constants.hpp"
 #include "numerics/realft.hpp"
 
 #include <algorithm>
@@ -15,12 +16,12 @@
 namespace multitaper {
 namespace {
 
-constexpr float two_pi = 6.2831855f;
-constexpr float half_pi = 1.5707964f;
+using numerics::half_pi_f;
+using numerics::two_pi_f;
 
 // Weight of bin j in the cosine-squared low-pass that reaches zero at nf.
 float lowpass(int j, int nf) {
-    const float c = std::cos(half_pi * static_cast<float>(j) / static_cast<float>(nf));
+    const float c = std::cos(half_pi_f * static_cast<float>(j) / static_cast<float>(nf));
     return c * c;
 }
 
@@ -159,7 +160,7 @@ float deconvolve(Workspace& w, const Plan& plan, float shift, int nt) {
 
     // Delay by `shift` seconds: with the forward sign e^{+i}, a factor
     // e^{+i j phi} on bin j moves the series later in time.
-    const float phi = two_pi * shift / (plan.dt * static_cast<float>(nfft));
+    const float phi = two_pi_f * shift / (plan.dt * static_cast<float>(nfft));
     u[1] *= std::cos(static_cast<float>(nfft) * phi * 0.5f);
     float mean = q[0];
     for (int j = 1; j < nf; ++j) {

@@ -2,13 +2,14 @@
 // the calls on the core and the output trace with its coherence.
 #include "multitaper/tolvane.hpp"
 
+#include "console/console.hpp"
 #include "multitaper/spectra.hpp"
 #include "numerics/condition.hpp"
-#include "console/console.hpp"
 #include "numerics/parse.hpp"
 #include "numerics/realft.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <array>
@@ -54,8 +55,7 @@ std::string cut(std::string_view s, std::size_t n) {
 
 // A file name as the file calls see it: trailing blanks are padding.
 std::string_view file_name(const std::string& s) {
-    const auto end = s.find_last_not_of(' ');
-    return end == std::string::npos ? std::string_view{} : std::string_view(s).substr(0, end + 1);
+    return traceio::trimmed(s);
 }
 
 void warn(const console::Record& r) {

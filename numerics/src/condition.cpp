@@ -3,6 +3,9 @@
 // in index order throughout.
 #include "numerics/condition.hpp"
 
+#include "numerics/constants.hpp"
+#include "traceio/textutil.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -52,7 +55,6 @@ void zero(std::span<float> x, int first, int count) {
 }
 
 void window(float len, int n, float dt, std::span<float> x) {
-    constexpr float pi = 3.1415925f;
     const long have = std::min<long>(n, static_cast<long>(x.size()));
     if (have <= 0) return;
     const float q = len / dt;
@@ -64,7 +66,9 @@ void window(float len, int n, float dt, std::span<float> x) {
         // The bell starts at exactly 0: cos(pi) rounds to -1 for this pi, and
         // the short cut also spares a zero length its 0 * infinity.
         const float w =
-            i == 0 ? 0.0f : (std::cos(static_cast<float>(i) * dt * (pi / len) + pi) + 1.0f) * 0.5f;
+            i == 0 ? 0.0f
+                   : (std::cos(static_cast<float>(i) * dt * (pi_f_low / len) + pi_f_low) + 1.0f) *
+                         0.5f;
         if (i + 1 <= have) x[i] *= w;
         if (n - i <= have) x[n - i - 1] *= w;
     }
@@ -155,8 +159,7 @@ float wigint(std::span<const float> x, std::span<const float> y, int n, float ep
 }
 
 int nbl(std::string_view s) {
-    const std::size_t p = s.find_last_not_of(' ');
-    return p == std::string_view::npos ? 1 : static_cast<int>(p + 1);
+    return std::max(static_cast<int>(traceio::trimmed(s).size()), 1);
 }
 
 } // namespace numerics

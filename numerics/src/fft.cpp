@@ -1,6 +1,7 @@
 // Real FFT of n points through one complex transform of n/2 points, with the
 // spectrum packed as n/2 + 1 complex values (Nyquist term after the data).
 #include "numerics/fft.hpp"
+#include "numerics/constants.hpp"
 
 #include "pow2.hpp"
 #include "radix2.hpp"
@@ -19,12 +20,6 @@
 namespace numerics {
 
 namespace {
-
-// One unit in the last place below single-precision pi: the constant the
-// complex transform's twiddles have always been computed with.
-constexpr float pi_fft = 3.1415925f;
-// The pairing step of the real transform uses the rounded single-precision pi.
-constexpr float pi_pair = 3.1415927f;
 
 using detail::power_of_two;
 
@@ -46,7 +41,7 @@ const detail::StageTwiddles& fft_twiddles(int m, int isign) {
     return detail::serve(isign < 0 ? forward_table : inverse_table, m,
                          [sign](int span, float* re, float* im) {
                              for (int q = 0; q < span; ++q) {
-                                 const float angle = sign * pi_fft * static_cast<float>(q) /
+                                 const float angle = sign * pi_f_low * static_cast<float>(q) /
                                                      static_cast<float>(span);
                                  const std::complex<float> w = unit(angle);
                                  re[q] = w.real();
@@ -61,7 +56,7 @@ const std::vector<std::complex<float>>& pair_twiddles(int h, float sgn) {
     thread_local std::array<std::vector<std::complex<float>>, 64> tables;
     auto& t = tables[2 * std::countr_zero(static_cast<unsigned>(h)) + (sgn > 0.0f ? 1 : 0)];
     if (t.empty()) {
-        const float theta = sgn * pi_pair / static_cast<float>(h);
+        const float theta = sgn * pi_f / static_cast<float>(h);
         t.resize(static_cast<std::size_t>(std::max(h / 2, 1)));
         for (int k = 1; k <= h / 2 - 1; ++k) t[k] = unit(static_cast<float>(k) * theta);
     }

@@ -3,6 +3,7 @@
 // double-precision recurrence (accurate up to n = 16384) and are rounded to
 // single precision for the butterflies; the data stay single precision.
 #include "numerics/realft.hpp"
+#include "numerics/constants.hpp"
 
 #include "pow2.hpp"
 #include "radix2.hpp"
@@ -18,9 +19,6 @@
 namespace numerics {
 
 namespace {
-
-constexpr double two_pi = 6.28318530717959;
-constexpr double pi = 3.141592653589793;
 
 using detail::power_of_two;
 
@@ -53,7 +51,7 @@ const detail::StageTwiddles& four1_twiddles(int nn, int isign) {
     const double sign = isign < 0 ? -1.0 : 1.0;
     return detail::serve(isign < 0 ? minus_table : plus_table, nn,
                          [sign](int span, float* re, float* im) {
-                             Twiddle w(two_pi / (sign * (2 * span)));
+                             Twiddle w(two_pi_d14 / (sign * (2 * span)));
                              for (int q = 0; q < span; ++q) {
                                  re[q] = w.re();
                                  im[q] = w.im();
@@ -69,7 +67,7 @@ const std::vector<std::complex<float>>& separation_twiddles(int n, bool forward)
     thread_local std::array<std::vector<std::complex<float>>, 64> tables;
     auto& t = tables[2 * std::countr_zero(static_cast<unsigned>(n)) + (forward ? 1 : 0)];
     if (t.empty()) {
-        const double theta = pi / static_cast<double>(n / 2);
+        const double theta = pi_d / static_cast<double>(n / 2);
         Twiddle w(forward ? theta : -theta);
         w.advance();
         t.resize(static_cast<std::size_t>(std::max(n / 4, 1)));

@@ -6,10 +6,12 @@
 #include "synthetics/stack.hpp"
 
 #include "console/console.hpp"
+#include "numerics/constants.hpp"
 #include "numerics/fft.hpp"
 #include "numerics/parse.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +22,8 @@
 namespace synthetics {
 namespace {
 
-constexpr float two_pi = 6.2831855f;
+using numerics::two_pi_f;
+using traceio::trimmed;
 constexpr int spectrum_capacity = 8192; // complex elements per spectrum
 constexpr int max_spectrum = 4096;      // nf + 1 at most: nfft <= 4096
 constexpr float window_seconds = 200.0f;
@@ -51,11 +54,6 @@ std::span<float> samples(std::array<cfloat, spectrum_capacity>& a) {
     return {reinterpret_cast<float*>(a.data()), 2 * a.size()};
 }
 
-std::string_view trimmed(std::string_view s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
-}
-
 // One real in free format (blanks and commas separate items).
 bool read_real(std::string_view text, float& value) {
     float v[1];
@@ -66,7 +64,7 @@ bool read_real(std::string_view text, float& value) {
 
 // s/deg to s/km on a sphere of circumference 40030.176 km.
 float per_km(float x) {
-    return x * 360.0f / 40030.176f;
+    return x * 360.0f / numerics::earth_circumference_km;
 }
 
 // -p x unit: the unit is examined first; x = "read" takes the slowness from
@@ -202,7 +200,7 @@ void align(std::array<cfloat, spectrum_capacity>* const* series, int count, floa
            float arrival, const Sampling& g, float delta) {
     float span = static_cast<float>(g.nfft) * delta;
     for (int j = 0; j <= g.nf; ++j) {
-        float phase = two_pi * static_cast<float>(j) * (total - arrival) / span;
+        float phase = two_pi_f * static_cast<float>(j) * (total - arrival) / span;
         cfloat shift = std::exp(cfloat(0.0f, phase));
         for (int c = 0; c < count; ++c) (*series[c])[static_cast<size_t>(j)] *= shift;
     }
@@ -235,7 +233,7 @@ void set_header(const Settings& s, float p, const Sampling& g, float delta) {
     setfhv("delta", delta, e);
     setnhv("npts", count, e);
     if (s.per_degree) {
-        setfhv("user0", p * two_pi * 6371.0f / 360.0f, e);
+        setfhv("user0", p * two_pi_f * numerics::earth_radius_km / 360.0f, e);
         setkhv("kuser0", "s/deg", e);
     } else {
         setfhv("user0", p, e);

@@ -2,6 +2,7 @@
 #include "synthetics/layers.hpp"
 
 #include "console/console.hpp"
+#include "numerics/constants.hpp"
 
 #include <cerrno>
 #include <cmath>
@@ -21,9 +22,8 @@ constexpr int nfields = 9;      // reals per layer line
 constexpr int field_width = 8;  // columns per real
 constexpr int first_column = 5; // column of the first real
 
-// Single-precision 2/pi and 4 pi^2 of the attenuation formulas.
-constexpr double two_over_pi = 0.6366198062896729;
-constexpr double four_pi_squared = 39.478416442871094;
+using numerics::four_pi_squared_f;
+using numerics::two_over_pi_f;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -265,17 +265,17 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
 }
 
 double vabm(double omega, double tau1, double tau2, double q) {
-    double a = two_over_pi / q * 0.25;
+    double a = two_over_pi_f / q * 0.25;
     double w2 = omega * omega;
     double t1 = tau1 * tau1, t2 = tau2 * tau2;
     double at_omega = std::log((1.0 + w2 * t1) / (1.0 + w2 * t2));
-    double at_1hz = std::log((1.0 + four_pi_squared * t1) / (1.0 + four_pi_squared * t2));
+    double at_1hz = std::log((1.0 + four_pi_squared_f * t1) / (1.0 + four_pi_squared_f * t2));
     return (1.0 + a * at_omega) / (1.0 + a * at_1hz);
 }
 
 double qabm(double omega, double tau1, double tau2, double q) {
     double e =
-        std::atan(omega * (tau1 - tau2) / (1.0 + omega * omega * tau1 * tau2)) * two_over_pi / q;
+        std::atan(omega * (tau1 - tau2) / (1.0 + omega * omega * tau1 * tau2)) * two_over_pi_f / q;
     if (e == 0.0) e = 1e-5;
     return 1.0 / e;
 }

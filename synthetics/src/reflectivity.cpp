@@ -1,6 +1,8 @@
 // Interface coefficients and the layer recursion of the reflectivity response.
 #include "synthetics/reflectivity.hpp"
 
+#include "numerics/constants.hpp"
+
 #include <cmath>
 
 namespace synthetics {
@@ -8,7 +10,6 @@ namespace {
 
 using cdouble = std::complex<double>;
 const cfloat I{0.0f, 1.0f};
-constexpr float two_pi = 6.2831855f;
 constexpr Mat2 identity{1.0f, 0.0f, 0.0f, 1.0f};
 
 ModelStore model_store;
@@ -201,7 +202,7 @@ void rcvrfn(cfloat f, int n, cfloat& o1, cfloat& o2, cfloat& o3, cfloat& o4, cfl
         o1 = r.W.m11, o2 = r.W.m12, o3 = r.W.m21, o4 = r.W.m22, o5 = r.wF;
         return;
     }
-    cfloat omega = two_pi * f;
+    cfloat omega = numerics::two_pi_f * f;
     int k = n - 1;
     Mat2 R = r.Rd[k], T = r.Tu[k];
     cfloat rs = r.rd[k], ts = r.tu[k];

@@ -5,6 +5,7 @@
 #include "synthetics/tau.hpp"
 
 #include "console/console.hpp"
+#include "numerics/constants.hpp"
 
 #include <cmath>
 #include <sstream>
@@ -12,9 +13,8 @@
 namespace synthetics {
 namespace {
 
-constexpr float earth_radius = 6371.0f;
-constexpr float omega0 = 6.2831855f; // 1 Hz: the speeds of the file are 1 Hz speeds
-constexpr double tau_long = 10000.0; // long relaxation time of the absorption band (s)
+constexpr float omega0 = numerics::two_pi_f; // 1 Hz: the speeds of the file are 1 Hz speeds
+constexpr double tau_long = 10000.0;         // long relaxation time of the absorption band (s)
 // Short relaxation times (s), kept per layer in single precision like the
 // other layer values and widened when the band factors are evaluated.
 constexpr float tau_short_p = 0.16f;
@@ -89,7 +89,7 @@ void check_layers(const Layers& m, std::string_view file) {
 }
 
 void flatten(Layers& m, std::string_view file) {
-    const float R = earth_radius;
+    const float R = numerics::earth_radius_km;
     float ztop = 0.0f, zftop = 0.0f;
     for (int l = 1; l <= m.n; ++l) {
         size_t i = static_cast<size_t>(l - 1);

@@ -139,7 +139,7 @@ void refel(int body, float& a, float& f, float& kmpdeg, int& nerr) {
     const auto* it = std::find_if(std::begin(bodies), std::end(bodies),
                                   [&](const Body& b) { return b.code == body; });
     const Body& b = it == std::end(bodies) ? earth : *it;
-    if (it == std::end(bodies)) nerr = 804;
+    if (it == std::end(bodies)) nerr = ERR_BODY;
     a = b.a;
     f = b.f;
     kmpdeg = b.kmpdeg;
@@ -167,8 +167,8 @@ void distaz(int body, float evla, float evlo, std::span<const float> stla,
         // undefined and the station fails the check, as a bad distance would.
         if (!event_known || !std::isfinite(stla[i]) || !std::isfinite(stlo[i])) {
             dist[i] = az[i] = baz[i] = gcarc[i] = FUNDEF;
-            nerr = 904;
-            setmsg("ERROR", 904);
+            nerr = ERR_DISTANCE;
+            setmsg("ERROR", ERR_DISTANCE);
             apimsg(static_cast<int>(i) + 1);
             continue;
         }
@@ -200,8 +200,8 @@ void distaz(int body, float evla, float evlo, std::span<const float> stla,
                                 : rudoe(st, ev, a, e2, onemec2, ec2, eps);
 
         if (std::fabs(dist[i] - gcarc[i] * kmpdeg) > 100.0f) {
-            nerr = 904;
-            setmsg("ERROR", 904);
+            nerr = ERR_DISTANCE;
+            setmsg("ERROR", ERR_DISTANCE);
             apimsg(static_cast<int>(i) + 1);
         }
     }

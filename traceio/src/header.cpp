@@ -27,9 +27,6 @@ using detail::kmlhf;
 
 namespace {
 
-constexpr int errNoField = 1337;
-constexpr int errUndefined = 1336;
-
 // The 8-character lookup key of a name: its significant part (up to the last
 // non-blank, before any NUL), at most 8 characters, upper case, blank-padded.
 std::array<char, 8> lookup_key(std::string_view name) {
@@ -82,7 +79,7 @@ void setfhv(std::string_view name, float value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.fhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.fhdr[k] = value;
@@ -92,7 +89,7 @@ void setnhv(std::string_view name, int value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.nhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.nhdr[k] = value;
@@ -102,7 +99,7 @@ void setkhv(std::string_view name, std::string_view value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.khdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     fill_slot(kmhdr.khdr[k], value);
@@ -115,11 +112,11 @@ void getnhv(std::string_view name, int& value, int& nerr) {
     const int k = find(name, kmlhf.nhdr);
     if (k < 0) {
         value = IUNDEF;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.nhdr[k];
-    if (value == IUNDEF) nerr = errUndefined;
+    if (value == IUNDEF) nerr = ERR_UNDEFINED;
 }
 
 void getfhv(std::string_view name, float& value, int& nerr) {
@@ -127,11 +124,11 @@ void getfhv(std::string_view name, float& value, int& nerr) {
     const int k = find(name, kmlhf.fhdr);
     if (k < 0) {
         value = FUNDEF;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.fhdr[k];
-    if (value == FUNDEF) nerr = errUndefined;
+    if (value == FUNDEF) nerr = ERR_UNDEFINED;
 }
 
 void getkhv(std::string_view name, std::string& value, int& nerr) {
@@ -139,7 +136,7 @@ void getkhv(std::string_view name, std::string& value, int& nerr) {
     const int k = find(name, kmlhf.khdr);
     if (k < 0) {
         value = std::string(KUNDEF);
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value.assign(slot_view(kmhdr.khdr[k]));
@@ -148,9 +145,8 @@ void getkhv(std::string_view name, std::string& value, int& nerr) {
         value.append(slot_view(kmhdr.khdr[2]));
         undefined = undefined && slot_view(kmhdr.khdr[2]) == KUNDEF;
     }
-    const auto last = value.find_last_not_of(' ');
-    value.resize(last == std::string::npos ? 0 : last + 1);
-    if (undefined) nerr = errUndefined;
+    value.resize(trimmed(value).size());
+    if (undefined) nerr = ERR_UNDEFINED;
 }
 
 void getlhv(std::string_view name, bool& value, int& nerr) {
@@ -158,7 +154,7 @@ void getlhv(std::string_view name, bool& value, int& nerr) {
     const int k = find(name, kmlhf.lhdr);
     if (k < 0) {
         value = false;
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     value = cmhdr.lhdr[k] != 0;
@@ -168,7 +164,7 @@ void setlhv(std::string_view name, bool value, int& nerr) {
     nerr = 0;
     const int k = find(name, kmlhf.lhdr);
     if (k < 0) {
-        nerr = errNoField;
+        nerr = ERR_NO_FIELD;
         return;
     }
     cmhdr.lhdr[k] = value ? 1 : 0;

@@ -45,7 +45,8 @@ struct MessageText {
 MessageNumbers cmmsg;
 MessageText kmmsg;
 
-std::string_view trimmed(const Line& line) {
+// A line as written: up to its last non-blank, at least one character.
+std::string_view written(const Line& line) {
     const auto n = std::max(indexb(std::string_view(line.data(), line.size())), 1);
     return std::string_view(line.data(), static_cast<std::size_t>(n));
 }
@@ -184,9 +185,9 @@ void outmsg() {
         std::FILE* out = zstream(cmmsg.unit[u]);
         if (out == nullptr) continue;
         std::string text = head;
-        text.append(trimmed(kmmsg.lines[0])).push_back('\n');
+        text.append(written(kmmsg.lines[0])).push_back('\n');
         for (int k = 1; k < cmmsg.lines; ++k)
-            text.append(1, ' ').append(trimmed(kmmsg.lines[k])).push_back('\n');
+            text.append(1, ' ').append(written(kmmsg.lines[k])).push_back('\n');
         std::fputs(text.c_str(), out);
         std::fflush(out);
     }

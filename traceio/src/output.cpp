@@ -1,5 +1,7 @@
 #include "output.hpp"
 
+#include "traceio/errors.hpp"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -157,9 +159,6 @@ int create_beside(const std::string& target, std::string& temp) {
     return -1;
 }
 
-constexpr int errOpen = 101;
-constexpr int errWrite = 115;
-
 } // namespace
 
 int Output::open(const std::string& target) {
@@ -167,27 +166,27 @@ int Output::open(const std::string& target) {
     target_ = target;
     if (const auto own = own_descriptor(target)) {
         fd_ = ::fcntl(*own, F_DUPFD_CLOEXEC, 3);
-        return fd_ >= 0 ? 0 : errOpen;
+        return fd_ >= 0 ? 0 : ERR_OPEN;
     }
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return errOpen;
+    if (!exists && errno != ENOENT) return ERR_OPEN;
     if (exists && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
-        return errOpen;
+        return ERR_OPEN;
     }
     if (exists && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
         fd_ = open_stream(target);
-        return fd_ >= 0 ? 0 : errOpen;
+        return fd_ >= 0 ? 0 : ERR_OPEN;
     }
     if (exists && !S_ISREG(st.st_mode)) {
         errno = EINVAL;
-        return errOpen;
+        return ERR_OPEN;
     }
     fd_ = create_beside(target, temp_);
     if (fd_ < 0) {
         temp_.clear();
-        return errOpen;
+        return ERR_OPEN;
     }
     // The replacement is readable by whoever could read the file it replaces.
     if (exists) ::fchmod(fd_, st.st_mode & 0777);
@@ -199,12 +198,12 @@ int Output::finish() {
     fd_ = -1;
     if (::close(fd) != 0) {
         abandon();
-        return errWrite;
+        return ERR_WRITE;
     }
     if (temp_.empty()) return 0;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         abandon();
-        return errOpen;
+        return ERR_OPEN;
     }
     temp_.clear();
     disarm();

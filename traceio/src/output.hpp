@@ -29,7 +29,7 @@ class Output {
     Output& operator=(const Output&) = delete;
     ~Output() { abandon(); }
 
-    // Opens the target for writing.  0, or 101 with errno telling why: the
+    // Opens the target for writing.  0, or ERR_OPEN with errno telling why: the
     // system's reason, EISDIR for a directory, EINVAL for a block device or a
     // socket, ENXIO for a named pipe that no program opened for reading within
     // a few seconds.
@@ -37,7 +37,7 @@ class Output {
     // The descriptor to write the trace to, sequentially.
     int fd() const { return fd_; }
     // Completes the output: closes it and moves a replacement into place.
-    // 0, 115 when the data did not reach the file, 101 when the rename failed;
+    // 0, ERR_WRITE when the data did not reach the file, ERR_OPEN when the rename failed;
     // on failure nothing is left of the new file and errno tells why.
     int finish();
     // Gives the output up: closes it and removes the temporary file, if any.

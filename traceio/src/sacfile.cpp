@@ -4,6 +4,7 @@
 #include "output.hpp"
 #include "store.hpp"
 #include "traceio/distaz.hpp"
+#include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/zfile.hpp"
 #include "units.hpp"
@@ -29,12 +30,6 @@ namespace ih = detail::i;
 namespace lh = detail::l;
 
 namespace {
-
-constexpr int errOpen = 101;
-constexpr int errDenied = 108;
-constexpr int errRead = 114;
-constexpr int errWrite = 115;
-constexpr int errUneven = 801;
 
 constexpr int numericBytes = 4 * detail::numeric_words; // 440
 constexpr int textBytes = 4 * detail::text_words;       // 192
@@ -155,7 +150,7 @@ void write_trace(int nfu, std::span<const float> x, std::span<const float> y, in
     zwabs(nfu, header, detail::header_words, -1, nerr);
     if (nerr == 0) write_samples(nfu, y, npts, nerr);
     if (nerr == 0 && !leven) write_samples(nfu, x, npts, nerr);
-    if (nerr != 0) nerr = errWrite;
+    if (nerr != 0) nerr = ERR_WRITE;
 }
 
 // The record-based path's messages: one line on standard error after a blank.
@@ -179,13 +174,13 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
     // A command pipe cannot deliver a trace.
     std::string_view stripped;
     if (!detail::strip_name(name, stripped) || (!stripped.empty() && stripped.front() == '|')) {
-        nerr = errOpen;
+        nerr = ERR_OPEN;
         return;
     }
     int nfu = 0;
     zopenc(nfu, name, 0, 1, 0, nerr);
     if (nerr != 0) {
-        nerr = nerr == 1 ? errDenied : errOpen;
+        nerr = nerr == ERR_FILE_DENIED ? ERR_DENIED : ERR_OPEN;
         return;
     }
     OpenFile file(nfu, name);
@@ -193,7 +188,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
     // before any read could fail oddly or wait for a writer.
     struct stat st {};
     if (::fstat(-nfu, &st) != 0 || !S_ISREG(st.st_mode)) {
-        nerr = errOpen;
+        nerr = ERR_OPEN;
         return;
     }
 
@@ -203,7 +198,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
         zrabs(nfu, std::span(header).subspan(numericBytes), detail::text_words,
               detail::numeric_words, nerr);
     if (nerr != 0) {
-        nerr = errRead;
+        nerr = ERR_READ;
         return;
     }
     const bool little = written_little(header.data());
@@ -211,7 +206,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
     load_text(std::span(header).subspan(numericBytes));
 
     if (cmhdr.lhdr[lh::leven] == 0) {
-        nerr = errUneven;
+        nerr = ERR_UNEVEN;
         return;
     }
     beg = cmhdr.fhdr[fh::b];
@@ -225,7 +220,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
         const int n = npts <= capacity ? npts : capacity;
         zrabs(nfu, std::as_writable_bytes(y), n, dataWord, nerr);
         if (nerr != 0) {
-            nerr = errRead;
+            nerr = ERR_READ;
             nlen = 0;
             return;
         }
@@ -252,7 +247,7 @@ void wsac0(std::string_view name, std::span<const float> x, std::span<const floa
     if (!name.empty() && name.front() == '|') {
         // A memory file is sized to its final length and written in place.
         if (!fits) {
-            nerr = errWrite;
+            nerr = ERR_WRITE;
             return;
         }
         int nfu = 0;
@@ -269,12 +264,12 @@ void wsac0(std::string_view name, std::span<const float> x, std::span<const floa
     std::string_view stripped;
     if (!detail::strip_name(name, stripped) || stripped.empty()) {
         errno = stripped.empty() ? ENOENT : ENAMETOOLONG;
-        nerr = errOpen;
+        nerr = ERR_OPEN;
         return;
     }
     if (!fits) {
         errno = EINVAL;
-        nerr = errWrite;
+        nerr = ERR_WRITE;
         return;
     }
     detail::Output out;
@@ -346,7 +341,7 @@ namespace {
 bool header_unit(std::string_view name, int& unit, int& nerr) {
     if (!saciou(unit)) {
         report("**Can't find unit to read SAC file header!");
-        nerr = -2;
+        nerr = ERR_NO_RECORD_UNIT;
         return false;
     }
     std::string_view stripped;
@@ -381,7 +376,7 @@ void wsach(std::string_view name, int& nerr) {
     nerr = 0;
     if (cmhdr.nhdr[nh::nvhdr] != NVHDR_CURRENT) {
         report("**Version number isn't right in header.  Initialized?");
-        nerr = -1;
+        nerr = ERR_VERSION;
         return;
     }
     int unit = 0;

@@ -20,6 +20,11 @@ void modcase(bool upper, std::string_view input, int count, std::span<char> outp
     }
 }
 
+std::string_view trimmed(std::string_view text) {
+    const auto last = text.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
+}
+
 int indexa(std::string_view text, char c, bool forward, bool occurrence) {
     const int n = static_cast<int>(text.size());
     for (int k = 0; k < n; ++k) {

@@ -1,5 +1,7 @@
 #include "units.hpp"
 
+#include "traceio/textutil.hpp"
+
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -142,11 +144,8 @@ std::FILE* unit_stream(int unit) {
 
 bool strip_name(std::string_view name, std::string_view& stripped) {
     name = name.substr(0, name.find('\0'));
-    const auto last = name.find_last_not_of(' ');
-    if (last == std::string_view::npos)
-        stripped = name.substr(0, name.empty() ? 0 : 1);
-    else
-        stripped = name.substr(0, last + 1);
+    stripped = trimmed(name);
+    if (stripped.empty()) stripped = name.substr(0, name.empty() ? 0 : 1); // all blanks: one blank
     return stripped.size() < 1024;
 }
 

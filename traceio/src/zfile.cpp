@@ -1,5 +1,6 @@
 #include "traceio/zfile.hpp"
 
+#include "traceio/errors.hpp"
 #include "units.hpp"
 
 #include <algorithm>
@@ -18,8 +19,6 @@ using detail::strip_name;
 
 namespace {
 
-constexpr int errRead = 114;
-constexpr int errWrite = 115;
 constexpr std::size_t piece = 512; // transfers go in pieces of at most this many bytes
 
 std::optional<std::string>& memory_prefix() {
@@ -61,14 +60,14 @@ void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords
     nerr = 0;
     std::string_view stripped;
     if (!strip_name(name, stripped)) {
-        nerr = 2;
+        nerr = ERR_FILE_OPEN;
         return;
     }
     const std::string path(stripped);
     if (!path.empty() && path[0] == '|') {
         std::FILE* p = ::popen(path.c_str() + 1, "w");
         if (p == nullptr) {
-            nerr = 2;
+            nerr = ERR_FILE_OPEN;
             return;
         }
         for (auto& slot : pipes) {
@@ -86,7 +85,7 @@ void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords
     if (ronly != 0) flags |= O_NONBLOCK;
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        nerr = errno == EACCES ? 1 : 2;
+        nerr = errno == EACCES ? ERR_FILE_DENIED : ERR_FILE_OPEN;
         return;
     }
     if (ronly != 0) clear_nonblocking(fd);
@@ -97,7 +96,7 @@ void zopenm(int& nfu, std::string_view name, int flags, int nwords, int& nerr) {
     nerr = 0;
     std::string_view stripped;
     if (!strip_name(name, stripped)) {
-        nerr = 2;
+        nerr = ERR_FILE_OPEN;
         return;
     }
     const std::string shown(stripped);
@@ -115,7 +114,7 @@ void zopenm(int& nfu, std::string_view name, int flags, int nwords, int& nerr) {
     if (fd < 0) {
         std::fprintf(stderr, "**Unable to create shared memory file %s: %s\n", shown.c_str(),
                      std::strerror(errno));
-        nerr = 2;
+        nerr = ERR_FILE_OPEN;
         return;
     }
     if (nwords != 0 && ::ftruncate(fd, static_cast<off_t>(nwords) * 4) != 0) {
@@ -123,7 +122,7 @@ void zopenm(int& nfu, std::string_view name, int flags, int nwords, int& nerr) {
                      nwords, std::strerror(errno));
         ::close(fd);
         if (created) ::unlink(path.c_str());
-        nerr = 2;
+        nerr = ERR_FILE_OPEN;
         return;
     }
     nfu = -fd;
@@ -137,7 +136,7 @@ void znfile(int& nfu, std::string_view name, std::string_view form, int nwords, 
             zopenm(nfu, name.substr(1), 2, nwords, nerr);
         else
             zopenc(nfu, name, 1, 0, nwords, nerr);
-        if (nerr != 0) nerr = 101;
+        if (nerr != 0) nerr = ERR_OPEN;
     } else if (kind == "TEXT") {
         std::string_view stripped;
         bool exists = false;
@@ -145,9 +144,9 @@ void znfile(int& nfu, std::string_view name, std::string_view form, int nwords, 
         if (!strip_name(name, stripped) ||
             detail::unit_connect(nfu, stripped, exists ? detail::Status::Old : detail::Status::New,
                                  detail::Access::Text, 0) != 0)
-            nerr = 101;
+            nerr = ERR_OPEN;
     } else {
-        nerr = 101;
+        nerr = ERR_OPEN;
     }
 }
 
@@ -195,7 +194,7 @@ void zgtfun(int& nfu, int& nerr) {
         }
     }
     nfu = 0;
-    nerr = 116;
+    nerr = ERR_NO_UNIT;
 }
 
 void zinquire(std::string_view name, bool& exists) {
@@ -212,7 +211,7 @@ void zdest(std::string_view name, int& nerr) {
     bool exists = false;
     zinquire(name, exists);
     if (!exists) {
-        nerr = 108;
+        nerr = ERR_DENIED; // the number this layer has always given a missing file
         return;
     }
     int unit = 0;
@@ -221,25 +220,25 @@ void zdest(std::string_view name, int& nerr) {
     std::string_view stripped;
     strip_name(name, stripped);
     if (detail::unit_connect(unit, stripped, detail::Status::Old, detail::Access::Text, 0) != 0) {
-        nerr = 101;
+        nerr = ERR_OPEN;
         return;
     }
     // Closing with deletion removes the file; a removal the system refuses
     // (a directory without write permission) is reported, not ignored.
-    if (detail::unit_disconnect(unit, true) != 0) nerr = 101;
+    if (detail::unit_disconnect(unit, true) != 0) nerr = ERR_OPEN;
 }
 
 void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr) {
     nerr = 0;
     if (count < 0 || static_cast<std::size_t>(count) * 4 > words.size()) {
-        nerr = errRead;
+        nerr = ERR_READ;
         return;
     }
     if (count == 0) return;
     const int fd = -nfu;
     const off_t start = static_cast<off_t>(offset) * 4;
     if (nfu >= 0 || offset < 0 || ::lseek(fd, start, SEEK_SET) < 0) {
-        nerr = errRead;
+        nerr = ERR_READ;
         return;
     }
     const std::size_t total = static_cast<std::size_t>(count) * 4;
@@ -254,7 +253,7 @@ void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr
             const ssize_t r = ::read(fd, words.data() + done, end - done);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) {
-                nerr = errRead;
+                nerr = ERR_READ;
                 return;
             }
             done += static_cast<std::size_t>(r);
@@ -266,12 +265,12 @@ void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr
 void zwabs(int nfu, std::span<const std::byte> words, int count, int offset, int& nerr) {
     nerr = 0;
     if (count < 0 || static_cast<std::size_t>(count) * 4 > words.size() || nfu >= 0) {
-        nerr = errWrite;
+        nerr = ERR_WRITE;
         return;
     }
     const int fd = -nfu;
     if (offset >= 0 && ::lseek(fd, static_cast<off_t>(offset) * 4, SEEK_SET) < 0) {
-        nerr = errWrite;
+        nerr = ERR_WRITE;
         return;
     }
     const std::size_t total = static_cast<std::size_t>(count) * 4;
@@ -280,7 +279,7 @@ void zwabs(int nfu, std::span<const std::byte> words, int count, int offset, int
         const ssize_t r = ::write(fd, words.data() + done, std::min(piece, total - done));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
-            nerr = errWrite;
+            nerr = ERR_WRITE;
             return;
         }
         done += static_cast<std::size_t>(r);

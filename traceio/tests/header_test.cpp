@@ -5,6 +5,7 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 
 using namespace traceio;
 using namespace std::string_literals;
@@ -180,4 +181,17 @@ TEST(TextRoutines, IndexRoutines) {
     EXPECT_EQ(nequal("ONE", list, 0), 0);
     EXPECT_EQ(nequal("ONE", list, 99), 1); // count beyond the list is cut to it
     EXPECT_EQ(nequal("TW", list, 3), 0);
+}
+
+// The one trailing-blank trimmer: blanks elsewhere and a NUL are content.
+TEST(TextRoutines, TrimmedDropsOnlyTrailingBlanks) {
+    const std::array<std::pair<std::string, std::string>, 6> cases{{
+        {"abc  ", "abc"},
+        {"  a b ", "  a b"},
+        {"     ", ""},
+        {"", ""},
+        {"a\0  "s, "a\0"s},
+        {"tab\t", "tab\t"},
+    }};
+    for (const auto& [in, out] : cases) EXPECT_EQ(trimmed(in), out) << '"' << in << '"';
 }

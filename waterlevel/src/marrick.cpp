@@ -1,7 +1,9 @@
 #include "waterlevel/marrick.hpp"
 
 #include "console/console.hpp"
+#include "numerics/constants.hpp"
 #include "numerics/parse.hpp"
+#include "traceio/textutil.hpp"
 #include "waterlevel/job.hpp"
 
 #include <array>
@@ -13,16 +15,10 @@
 namespace waterlevel {
 
 std::string slot_text(std::string_view text) {
-    text = text.substr(0, name_length);
-    const auto last = text.find_last_not_of(' ');
-    return std::string(last == std::string_view::npos ? std::string_view{}
-                                                      : text.substr(0, last + 1));
+    return std::string(traceio::trimmed(text.substr(0, name_length)));
 }
 
 namespace {
-
-constexpr float pi = 3.1415927f;
-constexpr float sqrt_ln10 = 1.5174271f; // the Gaussian is down to 0.1 at f Hz
 
 // Reads one number into value (a lone slash leaves it as it was); a blank or
 // unreadable value has been reported by gnum and ends the run.
@@ -59,7 +55,7 @@ CommandLine read_command_line(std::span<const std::string> args) {
         } else if (arg == "-freq") {
             float f = std::numeric_limits<float>::quiet_NaN(); // gnum reads only numbers
             number(next(), "frequency", f);
-            if (!std::isnan(f)) s.agauss = pi * f / sqrt_ln10;
+            if (!std::isnan(f)) s.agauss = numerics::pi_f * f / numerics::sqrt_ln10_f;
         } else if (arg == "-shift") {
             number(next(), "time shift value", s.tdelay);
         } else if (arg == "-convolve") {

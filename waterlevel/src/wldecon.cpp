@@ -6,6 +6,7 @@
 // sample of the result, are the ones the per-frequency evaluation gives.
 #include "waterlevel/wldecon.hpp"
 
+#include "numerics/constants.hpp"
 #include "numerics/fft.hpp"
 
 #include <array>
@@ -17,8 +18,6 @@
 namespace waterlevel {
 
 namespace {
-
-constexpr float two_pi = 6.2831855f;
 
 // Complex product in single precision, the two real products of each part
 // formed separately so the rounding is that of the written formula.
@@ -56,7 +55,7 @@ struct Filter {
         const float q = agauss_ * (4.0f * agauss_);
         gsum = 0.0;
         for (int j = 0; j <= h_; ++j) {
-            const float omega = (static_cast<float>(j) * df_) * two_pi;
+            const float omega = (static_cast<float>(j) * df_) * numerics::two_pi_f;
             g[j] = std::exp(-(omega * omega) / q);
             gsum += g[j];
             if (tdelay_ != 0.0f) {

@@ -4,19 +4,24 @@
 // in kilometres.
 #pragma once
 
+#include "traceio/errors.hpp"
+
 #include <span>
 
 namespace traceio {
 
-// Equatorial radius (km), flattening and kilometres per degree of a body;
-// an unknown code gives the Earth's values and error 804.
+// Equatorial radius (km), flattening and kilometres per degree of a body.
+// Error ERR_BODY: an unknown code; the outputs then hold the Earth's values.
 void refel(int body, float& a, float& f, float& kmpdeg, int& nerr);
 
 // Fills element i of dist, az, baz and gcarc for each of the first ns stations
-// (never more than the shortest span).  Error 804: unknown body, nothing
-// computed; 904: a distance disagrees with its arc by more than 100 km (all
-// stations still computed).  A station, or an event, with a coordinate that
-// is not finite gets -12345 (undefined) in all four results and error 904.
+// (never more than the shortest span); ns <= 0 computes nothing.  A station,
+// or an event, with a coordinate that is not finite gets -12345 (undefined)
+// in all four results and error ERR_DISTANCE.
+// Errors: ERR_BODY, an unknown body: nothing computed, the results untouched;
+// ERR_DISTANCE, a distance disagrees with its arc by more than 100 km: that
+// station's results are stored all the same, and every station is computed
+// (a message for it is composed in the message store).
 // Coincident points give all four results 0; a latitude of +-90 is the pole
 // itself.
 void distaz(int body, float evla, float evlo, std::span<const float> stla,

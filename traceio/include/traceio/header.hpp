@@ -1,11 +1,13 @@
 // The header store: the one SAC header a process holds in memory, with access
 // to its fields by name.  Names are matched without regard to case, on their
 // first 8 significant characters; trailing blanks and anything after a NUL
-// are ignored.
-//
-// Error numbers: 1337 no such field of the requested kind (header unchanged),
-// 1336 the integer field holds the undefined value -12345.
+// are ignored.  Every routine with an error argument sets it to 0 on entry;
+// the errors (errors.hpp) are ERR_NO_FIELD, no field of that name and kind,
+// and ERR_UNDEFINED, the field holds its undefined value.  Not thread-safe:
+// a process has one store.
 #pragma once
+
+#include "traceio/errors.hpp"
 
 #include <span>
 #include <string>
@@ -26,22 +28,27 @@ void inihdr();
 // Fills the field-name tables.
 void inilhf();
 
-// Set a float, integer or character field by name; error 1337 on no match.
-// setkhv on KEVNM also fills its second slot (characters 9-16).
+// Set a float, integer or character field by name.  Error ERR_NO_FIELD: no
+// such field of that kind; the header is unchanged.  setkhv blank-pads the
+// value or cuts it to the slot's 8 characters; on KEVNM it also fills the
+// second slot (characters 9-16).
 void setfhv(std::string_view name, float value, int& nerr);
 void setnhv(std::string_view name, int value, int& nerr);
 void setkhv(std::string_view name, std::string_view value, int& nerr);
 
-// Reads an integer field: 1337 (value -12345) on no match, 1336 when the
-// field holds -12345 (the value is still returned).
+// Reads an integer field.  Errors: ERR_NO_FIELD, value = -12345;
+// ERR_UNDEFINED, the field holds -12345 (returned in value).
 void getnhv(std::string_view name, int& value, int& nerr);
 
-// Readers for the other kinds, for programs that inspect a trace they read:
-// getfhv gives 1336 on an undefined float; getkhv returns the 8 characters of
-// a slot (16 for KEVNM) with trailing blanks removed, 1336 when undefined.
+// Readers for the other kinds, for programs that inspect a trace they read.
+// getfhv: errors ERR_NO_FIELD (value = -12345.0) and ERR_UNDEFINED (the
+// field holds -12345.0, returned).  getkhv returns the 8 characters of a slot
+// (16 for KEVNM) without trailing blanks; errors ERR_NO_FIELD (value =
+// "-12345  ") and ERR_UNDEFINED (value = "-12345").
 void getfhv(std::string_view name, float& value, int& nerr);
 void getkhv(std::string_view name, std::string& value, int& nerr);
-// Logical fields (LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5).
+// Logical fields (LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5).  Error
+// ERR_NO_FIELD: getlhv gives false, setlhv leaves the header unchanged.
 void getlhv(std::string_view name, bool& value, int& nerr);
 void setlhv(std::string_view name, bool value, int& nerr);
 

@@ -17,6 +17,10 @@ void modcase(bool upper, std::string_view input, int count, std::span<char> outp
 // different from c (occurrence false), scanning forward or backward; 0 if none.
 int indexa(std::string_view text, char c, bool forward, bool occurrence);
 
+// The text without its trailing blanks, the padding of a fixed-length field
+// (empty for an all-blank text).  Unlike indexb it does not stop at a NUL.
+std::string_view trimmed(std::string_view text);
+
 // Position of the last non-blank character, but not past the character before
 // the first NUL; 0 for an empty or all-blank text.
 int indexb(std::string_view text);

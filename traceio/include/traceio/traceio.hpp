@@ -3,6 +3,7 @@
 #pragma once
 
 #include "traceio/distaz.hpp"
+#include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/message.hpp"
 #include "traceio/sacfile.hpp"

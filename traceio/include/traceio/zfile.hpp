@@ -14,6 +14,8 @@
 // it to 0 on entry.
 #pragma once
 
+#include "traceio/errors.hpp"
+
 #include <cstddef>
 #include <cstdio>
 #include <span>
@@ -23,15 +25,18 @@ namespace traceio {
 
 // Opens a file (or, for a name beginning with '|', starts the rest as a shell
 // command and writes to it).  create 0: must exist; bit 2 set: create if
-// missing; other non-zero: create or empty.  Errors: 1 permission denied, 2 other.
+// missing; other non-zero: create or empty.  Errors: ERR_FILE_DENIED
+// (permission denied), ERR_FILE_OPEN (any other cause); nfu is then unchanged.
 void zopenc(int& nfu, std::string_view name, int create, int ronly, int nwords, int& nerr);
 
 // Opens the memory file prefix+name (flags bit 0: read-only, bit 1: create) and
-// sizes it to nwords words unless nwords is 0.  Error 2, with a message.
+// sizes it to nwords words unless nwords is 0.  Error ERR_FILE_OPEN, with a
+// message on standard error; a file this call created is removed again.
 void zopenm(int& nfu, std::string_view name, int flags, int nwords, int& nerr);
 
 // Creates a file of form "DATA" (a '|' name makes a memory file of nwords
-// words) or opens a text file "TEXT" on the free unit held in nfu.  Error 101.
+// words) or opens a text file "TEXT" on the free unit held in nfu.  Error
+// ERR_OPEN, also for any other form.
 void znfile(int& nfu, std::string_view name, std::string_view form, int nwords, int& nerr);
 
 // Closes a handle of any kind; nerr is always 0.
@@ -44,19 +49,21 @@ void zclosem(int nfu, std::string_view name, bool destroy);
 // Sets the memory-file prefix (blanks stripped); an empty text clears it.
 void zmempfx(std::string_view prefix);
 
-// First unit from 19 down to 1 with no file open; unit 0 and error 116 if none.
+// First unit from 19 down to 1 with no file open; unit 0 and error
+// ERR_NO_UNIT if none.
 void zgtfun(int& nfu, int& nerr);
 
 // True when a file of that name exists and is not a directory.
 void zinquire(std::string_view name, bool& exists);
 
-// Deletes the named file.  Errors: 108 no such file, 101 it cannot be removed,
-// 116 no free unit.
+// Deletes the named file.  Errors: ERR_DENIED (108) when there is no such
+// file, ERR_OPEN when it cannot be removed, ERR_NO_UNIT.
 void zdest(std::string_view name, int& nerr);
 
 // Read or write count words at word offset (zwabs: offset < 0 means the
 // current position), in pieces of at most 512 bytes.  A transfer larger than
-// the buffer, a negative count or a short transfer fails: 114 read, 115 write.
+// the buffer, a negative count or a short transfer fails: ERR_READ (the
+// buffer may hold part of the words) or ERR_WRITE (the file part of them).
 void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr);
 void zwabs(int nfu, std::span<const std::byte> words, int count, int offset, int& nerr);
 
