@@ -7,7 +7,9 @@
 # delays of Ps, PpPs and PpSs+PsPs of every interface, and checks that the
 # measured Ps of the crust-mantle boundary lies within one sample of its
 # prediction.  With GMT installed it also draws the receiver functions as a
-# record section (record-section.png).
+# record section (record-section.png).  Then the H-kappa step (demo-hk.sh):
+# crustal thickness and Vp/Vs recovered from receiver functions of crust.mod
+# at 15 slownesses, beside the model's values.
 #
 # Usage: examples/demo.sh BUILD/bin [OUTDIR]     (OUTDIR defaults to ./demo-out)
 set -euo pipefail
@@ -61,6 +63,10 @@ for m in "${models[@]}"; do
         status=1
     fi
 done
+echo
+
+# Crustal thickness and Vp/Vs from receiver functions at 15 slownesses.
+"$here/demo-hk.sh" "$bin" "$out" || status=1
 echo
 
 if [ "${RF_DEMO_PLOT:-yes}" = no ]; then

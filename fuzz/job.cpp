@@ -40,6 +40,15 @@ void job_lines(const std::uint8_t* data, std::size_t size, Program program,
     std::istringstream echoed(r.out);
     for (std::string name; std::getline(echoed, name);)
         if (!name.empty()) require_sound_output(name);
+    // Every message about a job line is followed by the line naming it.
+    std::istringstream said(r.err);
+    bool located = true;
+    for (std::string line; std::getline(said, line);) {
+        const bool where = line.rfind("  line ", 0) == 0;
+        require(where || located, "a message without its line");
+        located = where;
+    }
+    require(located, "a message without its line");
     sweep(keep);
 }
 

@@ -57,6 +57,11 @@ printf 'w.sac -5 20 d.sac -5 20 -35 -10 out.sac\n' >"$corpus/tolvane_lines/one"
 printf 'w.sac -5 20 d.sac -5 20 -35 -10 a.sac\nw.sac 0 5,d.sac -5 20 -35 -10 b.sac\n' \
     >"$corpus/tolvane_lines/two"
 printf 'w.sac -5 20 d.sac -5 20 -10 -35 out.sac\nshort line\n' >"$corpus/tolvane_lines/bad"
+# Lists written on DOS, with comments and blank lines, and a window past the traces.
+printf '# station\r\nw.sac 0 20 d.sac x x a.sac\r\n\r\n  # next\nw.sac 90 99 d.sac x x b.sac\n' \
+    >"$corpus/marrick_lines/dos"
+printf '# event\r\nw.sac -5 20 d.sac -5 20 -35 -10 a.sac\r\n\n\tw.sac 90 99 d.sac 90 99 -35 -10 b.sac\n' \
+    >"$corpus/tolvane_lines/dos"
 
 # Whole jobs: a choice byte, the length of the wavelet file (two bytes,
 # little-endian), the wavelet file, the trace file.

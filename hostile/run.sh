@@ -153,39 +153,65 @@ names() {
     long1024=$(printf 'n%.0s' $(seq 1024))
     long10k=$(printf 'x%.0s' $(seq 10000))
 
-    # A 10,000-character line is cut to its first 256 characters.
-    label="10000-character line marrick"
-    printf '%s\n' "$long10k" >job
-    run 1 "STOP **Bad input format (not enough data)" job "$marrick"
-    label="10000-character line tolvane"
-    run 1 "**Bad input, line" job "$tolvane"
-    label="10000-character line kestrum"
-    run 2 "cannot read model file" job "$kestrum" -sps 20 -p 0.06 s/km
-    label="job then 10000 blanks and junk"
-    { printf 'w.sac 0 20 d.sac x x cut.sac'; printf ' %.0s' $(seq 10000); echo junk; } >job
+    # A line longer than 4096 characters is refused by its number, and
+    # nothing of it is kept; the lines after it are run.
+    local good
+    for prog in marrick tolvane kestrum; do
+        label="10000-character line $prog"
+        if [ $prog = marrick ]; then mline w.sac d.sac after.sac; good=$(cat job)
+        elif [ $prog = tolvane ]; then tline w.sac d.sac after.sac; good=$(cat job)
+        else model 3 >good.mod; good=good.mod; fi
+        printf '%s\n%s\n' "$long10k" "$good" >job
+        local cmd=("${!prog}")
+        [ $prog = kestrum ] && cmd+=(-sps 20 -p 0.06 s/km)
+        run 1 "**Input line too long, skipping." job "${cmd[@]}"
+        grep -qx "  line 1: more than 4096 characters" err || fail "line not named"
+        [ $prog = kestrum ] || [ "$(cat out)" = after.sac ] || fail "the next line was not run"
+    done
+    # Text past column 256 that belongs to no job is ignored; a job that goes
+    # on past it would lose part of a name and is refused.
+    label="job then 3000 blanks and junk"
+    { printf 'w.sac 0 20 d.sac x x cut.sac'; printf ' %.0s' $(seq 3000); echo junk; } >job
     run 0 "" job "$marrick"
     [ "$(cat out)" = cut.sac ] && [ -s cut.sac ] || fail "job before the cut not run"
+    label="job past column 256"
+    { printf 'w.sac 0 20 d.sac x x'; printf ' %.0s' $(seq 300); echo cut.sac; } >job
+    run 1 "**Input line longer than 256 characters." job "$marrick"
 
-    # Names of 1,024 characters and more are cut to the name field.
-    label="1024-character output name marrick"
-    mline w.sac d.sac "$long1024"; run 0 "" job "$marrick"
-    [ -s "${long1024:0:64}" ] || fail "output not written under its 64-character name"
-    label="1024-character output name tolvane"
-    tline w.sac d.sac "$long1024"; run 0 "" job "$tolvane"
-    [ -s "${long1024:0:80}" ] || fail "output not written under its 80-character name"
+    # Names longer than the name field used to be cut to it, writing or
+    # reading another file than the one named: refused.
+    local long100=${long1024:0:100}
+    label="100-character output name marrick"; older "${long100:0:64}"
+    mline w.sac d.sac "$long100"; run 1 "**File name longer than 64 characters." job "$marrick"
+    intact "${long100:0:64}"
+    label="100-character output name tolvane"; older "${long100:0:80}"
+    tline w.sac d.sac "$long100"; run 1 "**File name longer than 80 characters." job "$tolvane"
+    intact "${long100:0:80}"
     label="1024-character names on the command line"
-    run 0 "" - "$marrick" -wavelet 0 20 w.sac d.sac "$long1024$long1024"
+    run 1 "**File name longer than 64 characters." - "$marrick" -wavelet 0 20 w.sac d.sac "$long1024$long1024"
     label="1024-character trace name"
     local other=${long1024//n/q}
-    run 1 "STOP **Trouble reading wavelet input file." - "$marrick" -wavelet 0 20 "$other" d.sac o.sac
-    run 1 "STOP **Trouble reading decon input file." - "$tolvane" -window -5 20 -wavelet -5 20 \
+    run 1 "**File name longer than 64 characters." - "$marrick" -wavelet 0 20 "$other" d.sac o.sac
+    run 1 "**File name longer than 80 characters." - "$tolvane" -window -5 20 -wavelet -5 20 \
         -noise -35 -10 w.sac "$other" o.sac
     label="1024-character trace name in a job line"
-    mline "$long1024" d.sac o.sac; run 1 "STOP **Bad input format (not enough data)" job "$marrick"
+    mline "$long1024" d.sac o.sac; run 1 "**Input line longer than 256 characters." job "$marrick"
     tline w.sac "$long1024" o.sac; run 1 "**Bad input, line" job "$tolvane"
     label="1024-character model name"
     printf '%s\n' "$long1024" >job
-    run 2 "cannot read model file" job "$kestrum" -sps 20 -p 0.06 s/km
+    run 1 "**Input line longer than 256 characters." job "$kestrum" -sps 20 -p 0.06 s/km
+
+    # Job lists written on DOS: the carriage returns are no part of the names.
+    label="CRLF job list marrick"
+    mline w.sac d.sac crlf.sac; sed -i 's/$/\r/' job; run 0 "" job "$marrick"
+    [ "$(cat out)" = crlf.sac ] && [ -s crlf.sac ] || fail "name with a carriage return"
+    label="CRLF job list tolvane"
+    tline w.sac d.sac crlf.sac; sed -i 's/$/\r/' job; run 0 "" job "$tolvane"
+    [ "$(cat out)" = crlf.sac ] || fail "name with a carriage return"
+    label="CRLF model list kestrum"
+    model 3 >crlf.mod; printf 'crlf.mod\r\n\r\n' >job
+    run 0 "" job "$kestrum" -sps 20 -p 0.06 s/km
+    [ -s crlf.mod_sp.z ] || fail "model name with a carriage return"
     label="4096-character argument"
     run 1 "**Invalid" - "$tolvane" -freq "$long1024$long1024$long1024$long1024"
 
@@ -254,6 +280,26 @@ models() {
     mkdir dir.mod
     label="model directory"; echo dir.mod >list; run 2 "cannot read model file" list $k
     label="missing model"; echo absent.mod >list; run 2 "cannot read model file" list $k
+
+    # Model files are read with bounds: a FIFO once waited for its writer and
+    # a link to an endless device grew memory without end.
+    mkfifo fifo.mod
+    run_model 2 "is not a regular file" fifo.mod
+    ln -s /dev/zero zero.mod
+    run_model 2 "is not a regular file" zero.mod
+    head -c 3000000 /dev/zero | tr '\0' ' ' >huge.mod
+    run_model 2 "is far larger than a model" huge.mod
+    { model 3; head -c 100000 /dev/zero | tr '\0' 'x'; echo; } >trailer.mod
+    label="model with a long line after its layers"; echo trailer.mod >list; run 0 "" list $k
+    { printf '  3hostile'; head -c 100000 /dev/zero | tr '\0' ' '; echo; model 3 | tail -3; } >wide.mod
+    run_model 2 "line 1 is longer than 4096 characters" wide.mod
+    # What a model cannot be: a P speed not above sqrt(4/3) times the S speed.
+    model 3 | sed '3s/    6.00    3.50/    4.00    3.50/' >bulk.mod
+    run_model 1 "layer 2: P speed not above sqrt(4/3) times the S speed" bulk.mod
+    # A field without its decimal point: taken as the fixed format has it, and said.
+    model 3 | sed '2s/    1.00/     100/' >implied.mod
+    label="implied decimals"; echo implied.mod >list
+    run 0 "columns 29-36: '     100' has no decimal point and is read as 1" list $k
 }
 
 # The command prefix that runs a program as an unprivileged user (none when

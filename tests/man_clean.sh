@@ -6,9 +6,9 @@
 set -eu
 groff=$1 page=$2 program=$3
 case $program in
-    kestrum) options="-sps -dt -p -type -resp -con -sph -gen" ;;
-    tolvane) options="-freq -shift -debug -window -wavelet -noise" ;;
-    marrick) options="-wl -freq -pars -shift -taper -wavelet -convolve -debug" ;;
+    kestrum) options="-sps -dt -p -type -resp -con -sph -gen -pname -h" ;;
+    tolvane) options="-freq -shift -debug -window -wavelet -noise -h" ;;
+    marrick) options="-wl -freq -pars -shift -taper -wavelet -convolve -debug -h" ;;
     rfkit) options="" ;;
     *) echo "unknown program $program"; exit 1 ;;
 esac

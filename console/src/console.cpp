@@ -34,6 +34,10 @@ void quit(int status) {
     throw Ending(status, status == 0 ? std::string() : located(""));
 }
 
+void fail(std::string_view line, std::string_view reason) {
+    throw Ending(1, located(line, reason));
+}
+
 void file_failure(std::string_view line) {
     throw Ending(2, located(line));
 }
@@ -111,6 +115,35 @@ int run(const std::function<int()>& body) {
     }
     err().flush();
     return status;
+}
+
+namespace {
+
+std::string_view without_trailing_blanks(std::string_view s) {
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
+} // namespace
+
+bool looks_like_option(std::string_view arg) {
+    if (arg.empty() || arg.front() != '-') return false;
+    // A negative number is a value or a name, never an option.
+    const std::string text(without_trailing_blanks(arg));
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    return end == text.c_str() || *end != '\0';
+}
+
+void unrecognized(std::string_view arg) {
+    throw Ending(
+        1, Record().text("**Unrecognized parameter: ").text(without_trailing_blanks(arg)).str());
+}
+
+bool help_asked(std::span<const std::string> args) {
+    for (const std::string& a : args)
+        if (a == "-h" || a == "-help" || a == "--help") return true;
+    return false;
 }
 
 std::span<const std::string> arguments(int argc, char** argv) {

@@ -2,9 +2,11 @@
 // in them.
 #include "console/console.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace console {
@@ -54,6 +56,14 @@ void concerning(std::string_view file) {
 
 std::string system_reason(int error) {
     return error == 0 ? std::string() : std::string(std::strerror(error));
+}
+
+std::string file_reason(std::string_view file, int error) {
+    if (error != 0) return system_reason(error);
+    struct stat st {};
+    if (file.empty() || ::stat(std::string(file).c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return S_ISDIR(st.st_mode) ? system_reason(EISDIR) : "not a regular file";
 }
 
 std::string where(std::string_view reason) {

@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -62,6 +64,43 @@ void warn(const console::Record& r) {
     console::err() << r.str() << '\n';
 }
 
+constexpr std::string_view job_format = "wavelet-file decon-start decon-end decon-file "
+                                        "wavelet-start wavelet-end noise-start noise-end "
+                                        "output-file";
+
+void help() {
+    console::out()
+        << "Usage: tolvane [options] < job-lines\n"
+           "       tolvane [options] -window ds de -wavelet ws we -noise ns ne "
+           "wavelet-file decon-file output-file\n"
+           "Receiver functions by multitaper spectral deconvolution, with their coherence.\n"
+           "  -freq f            cutoff frequency of the low-pass, Hz (5.0)\n"
+           "  -shift s           time shift: zero lag lies s after the first sample (10.0)\n"
+           "  -window ds de      deconvolution window, s in the traces' time frame\n"
+           "  -wavelet ws we     wavelet window (from the wavelet file)\n"
+           "  -noise ns ne       noise window (from the wavelet file)\n"
+           "  -debug             progress lines and /tmp/decon.wav, .noi, .trc, .coh\n"
+           "  -h, -help, --help  this text\n"
+           "Any of -window, -wavelet, -noise makes one job of the command line (all three\n"
+           "are then needed).  Otherwise one job per line of standard input (blank lines\n"
+           "and lines whose first non-blank character is # are passed over):\n"
+           "  "
+        << job_format
+        << "\n"
+           "Each output name is printed once its file is written.  Manual: man tolvane\n";
+}
+
+// A file name kept whole: a longer one would be cut to the name of another
+// file, so it is refused instead.
+std::string name_field(std::string_view text) {
+    const std::string_view name = traceio::trimmed(text);
+    if (name.size() > name_length) {
+        console::concerning(name);
+        console::skip(console::Record().text("**File name longer than 80 characters.").str());
+    }
+    return std::string(name);
+}
+
 // Reads the value after args[i] into v; an unreadable or missing value has
 // already been reported by gnum and ends the run.
 void take_value(std::span<const std::string> args, std::size_t& i, float& v,
@@ -71,10 +110,11 @@ void take_value(std::span<const std::string> args, std::size_t& i, float& v,
     if (numerics::gnum(text, v, name) != 0) console::quit(1);
 }
 
-// Scans the command line; false when an argument was skipped.
-bool scan(std::span<const std::string> args, Settings& s) {
+// Scans the command line; false when an argument was skipped.  `positional`
+// counts the file names given.
+bool scan(std::span<const std::string> args, Settings& s, int& positional) {
     bool clean = true;
-    int positional = 0;
+    positional = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string arg = cut(args[i], name_length);
         if (arg.substr(0, 5) == "-freq") {
@@ -95,8 +135,12 @@ bool scan(std::span<const std::string> args, Settings& s) {
             take_value(args, i, s.noise_start, "noise window start");
             take_value(args, i, s.noise_end, "noise window end");
             s.batch = false;
+        } else if (console::looks_like_option(args[i])) {
+            console::unrecognized(args[i]);
         } else if (positional < 3) {
-            (positional == 0 ? s.wavelet : positional == 1 ? s.decon : s.output) = arg;
+            (positional == 0   ? s.wavelet
+             : positional == 1 ? s.decon
+                               : s.output) = name_field(args[i]);
             ++positional;
         } else {
             warn(console::Record()
@@ -109,44 +153,58 @@ bool scan(std::span<const std::string> args, Settings& s) {
     return clean;
 }
 
-// Reads a job line into the settings; false (with a message) when it does
-// not hold nine tokens and six window values.
-bool read_job(const std::string& raw, int line_number, Settings& s) {
-    const std::string line = cut(raw, line_length);
-    std::array<std::string, 9> toks;
+using Tokens = std::array<std::string, 9>;
+
+// The first nine tokens of a line, whole.
+int split(std::string_view line, Tokens& toks) {
     int ntok = 0;
-    numerics::tokens(line, 9, ntok, toks, name_length);
-    bool good = ntok == 9;
-    if (good) {
-        s.wavelet = toks[0];
-        s.decon = toks[3];
-        s.output = toks[8];
-        // The window tokens are read as one list, so a token holding a comma
-        // gives two values and shifts the later ones.
-        std::string list;
-        for (int k : {1, 2, 4, 5, 6, 7}) {
-            if (!list.empty()) list += ' ';
-            list += toks[k].substr(0, numerics::nbl(toks[k]));
-        }
-        list.resize(line_length, ' ');
-        std::array<float, 6> v{};
-        good = numerics::read_reals(list, v) == 6;
-        if (good) {
-            s.decon_start = v[0];
-            s.decon_end = v[1];
-            s.wavelet_start = v[2];
-            s.wavelet_end = v[3];
-            s.noise_start = v[4];
-            s.noise_end = v[5];
-        }
-    }
-    if (!good)
-        warn(console::Record().text("**Bad input, line ").integer(line_number).text(", skipping."));
-    return good;
+    numerics::tokens(line, 9, ntok, toks, static_cast<int>(line.size()) + 1);
+    return ntok;
 }
 
-// False (with a message) when a window is empty or reversed.
-bool windows_sensible(const Settings& s) {
+// Reads a job line into the settings; skips the job (with a message) when it
+// does not hold nine tokens and six window values.
+void read_job(const std::string& raw, long line_number, Settings& s) {
+    const auto bad = [&](std::string_view why) {
+        console::skip(console::Record()
+                          .text("**Bad input, line ")
+                          .integer(line_number)
+                          .text(", skipping.")
+                          .str(),
+                      why);
+    };
+    Tokens toks, whole;
+    const int ntok = split(std::string_view(raw).substr(0, line_length), toks);
+    // Only the first 256 characters are taken; a line whose job reaches past
+    // them would lose part of a name or a value.
+    if (raw.size() > line_length && (split(raw, whole) != ntok || whole != toks))
+        bad("the job goes on past column 256");
+    if (ntok != 9)
+        bad(std::to_string(ntok) + (ntok == 1 ? " token" : " tokens") + " where 9 are needed");
+    s.wavelet = name_field(toks[0]);
+    s.decon = name_field(toks[3]);
+    s.output = name_field(toks[8]);
+    // The window tokens are read as one list, so a token holding a comma
+    // gives two values and shifts the later ones.
+    std::string list;
+    for (int k : {1, 2, 4, 5, 6, 7}) {
+        if (!list.empty()) list += ' ';
+        list += toks[k].substr(0, numerics::nbl(toks[k]));
+    }
+    list.resize(line_length, ' ');
+    std::array<float, 6> v{};
+    if (numerics::read_reals(list, v) != 6) bad("the six window values are not all numbers");
+    s.decon_start = v[0];
+    s.decon_end = v[1];
+    s.wavelet_start = v[2];
+    s.wavelet_end = v[3];
+    s.noise_start = v[4];
+    s.noise_end = v[5];
+}
+
+// Skips the job (with a message) when a window is empty or reversed; in
+// single mode that ends the run.
+void check_windows(const Settings& s) {
     const char* complaint = nullptr;
     if (!(s.wavelet_start < s.wavelet_end))
         complaint = "**Nonsense/no wavelet start/end values.";
@@ -154,8 +212,30 @@ bool windows_sensible(const Settings& s) {
         complaint = "**Nonsense/no noise start/end values.";
     else if (!(s.decon_start < s.decon_end))
         complaint = "**Nonsense/no decon start/end values.";
-    if (complaint) warn(console::Record().text(complaint));
-    return complaint == nullptr;
+    if (complaint) console::skip(console::Record().text(complaint).str());
+}
+
+// A window that misses its trace altogether would analyse nothing but zeros.
+void check_overlap(std::string_view window, float start, float end, float b, int npts, float dt,
+                   std::string_view trace) {
+    if (npts < 1) return; // no samples: refused when they are read
+    const float last = b + static_cast<float>(npts - 1) * dt;
+    if (end < b || start > last) {
+        std::ostringstream m;
+        m << "**" << window << " window " << start << " to " << end << " s lies wholly outside the "
+          << trace << " (" << b << " to " << last << " s).";
+        console::skip(console::Record().text(m.str()).str());
+    }
+}
+
+// rsac1 with the system's reason for a failure kept (errno as the failed
+// call left it); the reason is empty on success.
+std::string read_trace(std::string_view name, std::span<float> y, int& n, float& b, float& dt,
+                       int max, int& nerr) {
+    console::concerning(name);
+    errno = 0;
+    traceio::rsac1(name, y, n, b, dt, max, nerr);
+    return nerr == 0 ? std::string() : console::file_reason(name, errno);
 }
 
 void set_header(float b, int npts) {
@@ -178,16 +258,19 @@ void condition(std::span<float> x, int n) {
     numerics::dtrend(x, n);
 }
 
-// One deconvolution.  Returns false when the output could not be written.
-bool run_job(const Settings& s) {
+// One deconvolution; a job that cannot be done is skipped (console::skip),
+// which ends the run in single mode.
+void run_job(const Settings& s) {
     auto& st = storage;
     auto& w = st.work;
     std::span<float> u(w.u);
     int nerr = 0, nlen = 0;
 
     float b = 0.0f, dt = 0.0f;
-    traceio::rsac1(file_name(s.decon), {}, nlen, b, dt, 0, nerr);
-    if (nerr != 0) console::stop("**Trouble reading decon input file.");
+    std::string why = read_trace(file_name(s.decon), {}, nlen, b, dt, 0, nerr);
+    if (nerr != 0) console::stop("**Trouble reading decon input file.", why);
+    int npts = 0;
+    traceio::getnhv("npts", npts, nerr);
     if (!(dt > 0.0f) || !std::isfinite(dt))
         console::stop("**Bad sample interval in decon input file.");
     // An undefined begin time would pass for a window beyond the file.
@@ -196,6 +279,7 @@ bool run_job(const Settings& s) {
         console::stop("**Decon file too large.");
     const int nd = nint((s.decon_end - s.decon_start) / dt) + 1;
     if (nd > max_nfft) console::stop("**Decon window too long.");
+    check_overlap("Decon", s.decon_start, s.decon_end, b, npts, dt, "decon input trace");
     int nfft = 2;
     for (int doublings = 0; nfft < nd; ++doublings) {
         if (doublings == 32) console::stop("**Decon input file too long - shorten.");
@@ -211,12 +295,14 @@ bool run_job(const Settings& s) {
 
     float bw = 0.0f, dtw = 0.0f;
     int nw = 0;
-    traceio::rsac1(file_name(s.wavelet), st.wavelet, nw, bw, dtw, max_samples, nerr);
+    why = read_trace(file_name(s.wavelet), st.wavelet, nw, bw, dtw, max_samples, nerr);
     // A trace without samples would deconvolve to zeros written as a result.
-    if (nerr != 0 || nw < 1) console::stop("**Trouble reading wavelet input file.");
+    if (nerr != 0 || nw < 1) console::stop("**Trouble reading wavelet input file.", why);
     if (!(std::fabs(dtw - dt) / dt <= rate_tolerance)) console::stop("**Sample rate mismatch.");
     if (!std::isfinite(bw)) console::stop("**Bad begin time in wavelet input file.");
     if (nint((s.wavelet_end - bw) / dt) > last_index) console::stop("**File too long - shorten.");
+    check_overlap("Wavelet", s.wavelet_start, s.wavelet_end, bw, nw, dtw, "wavelet trace");
+    check_overlap("Noise", s.noise_start, s.noise_end, bw, nw, dtw, "wavelet trace");
     if (!s.batch) condition(st.wavelet, nw);
 
     const int nwav = taper_length(dt);
@@ -246,8 +332,8 @@ bool run_job(const Settings& s) {
     }
 
     float bt = 0.0f, dtt = 0.0f;
-    traceio::rsac1(file_name(s.decon), st.trace, nlen, bt, dtt, max_samples, nerr);
-    if (nerr != 0 || nlen < 1) console::stop("**Deconvolution trace unreadable.");
+    why = read_trace(file_name(s.decon), st.trace, nlen, bt, dtt, max_samples, nerr);
+    if (nerr != 0 || nlen < 1) console::stop("**Deconvolution trace unreadable.", why);
     if (!s.batch) condition(st.trace, nlen);
     const int seg_t =
         tapered_spectra(st.trace, nlen, bt, s.decon_start, nt, plan, st.tapers, w.trace, u);
@@ -271,12 +357,15 @@ bool run_job(const Settings& s) {
     set_header(-s.shift, nt);
     traceio::setfhv("user2", coherence, nerr);
     traceio::setfhv("user3", s.freq, nerr);
+    console::concerning(file_name(s.output));
+    errno = 0;
     traceio::wsac0(file_name(s.output), u, u, nerr);
+    why = nerr == 0 ? std::string() : console::file_reason(file_name(s.output), errno);
     const std::string_view shown = console::upto_blank(s.output);
     const bool written = nerr == 0;
-    if (!written)
-        warn(console::Record().text("**Trouble writing ").text(shown));
-    else if (s.batch)
+    if (!written) {
+        // Written below, after the debug file.
+    } else if (s.batch)
         console::out() << shown << '\n';
     else
         console::out()
@@ -285,10 +374,12 @@ bool run_job(const Settings& s) {
 
     if (s.debug) {
         const float df_out = df;
+        int ignored = 0;
         traceio::wsac1("/tmp/decon.coh", std::span<const float>(w.coherence).first(plan.nf),
-                       plan.nf, 0.0f, df_out, nerr);
+                       plan.nf, 0.0f, df_out, ignored);
     }
-    return written;
+    if (!written)
+        console::skip(console::Record().text("**Trouble writing ").text(shown).str(), why);
 }
 
 } // namespace
@@ -300,24 +391,51 @@ bool packed_transform_sound(void (*ft)(std::span<float>, int, int)) {
 }
 
 int tolvane(std::span<const std::string> args) {
+    if (console::help_asked(args)) {
+        help();
+        return 0;
+    }
     Settings s;
-    bool clean = scan(args, s);
+    int positional = 0;
+    bool clean = scan(args, s, positional);
+    // A cutoff of 0 Hz or below leaves no band to deconvolve in.
+    if (!(s.freq > 0.0f)) console::stop("**Cutoff frequency must be above 0 (-freq).");
     if (!packed_transform_sound(&numerics::realft))
         console::stop("**WRONG VERSION OF REALFT!!  READ INSTALL NOTES!!");
 
     if (!s.batch) {
-        if (!windows_sensible(s)) console::quit(1);
-        return run_job(s) && clean ? 0 : 1;
+        check_windows(s);
+        if (positional < 3)
+            console::fail(console::Record()
+                              .text("**Single mode needs three file names (wavelet, decon, "
+                                    "output); ")
+                              .text(std::to_string(positional))
+                              .text(" given.")
+                              .str());
+        run_job(s);
+        return clean ? 0 : 1;
     }
+    // Each job line names its own files: names on the command line would be
+    // silently replaced, so they are taken for a job meant for single mode.
+    if (positional > 0)
+        console::fail(console::Record()
+                          .text("**File names on the command line need -window, -wavelet and "
+                                "-noise; job lines give their own.")
+                          .str());
+    std::string expects = "tolvane: reading job lines: ";
+    expects.append(job_format).append(" (end with Ctrl-D)");
+    console::JobLines jobs(expects);
     std::string line;
-    for (int line_number = 1;; ++line_number) {
-        if (!std::getline(console::in(), line)) break;
-        bool done = read_job(line, line_number, s) && windows_sensible(s) && run_job(s);
-        clean = clean && done;
+    while (jobs.next(line)) {
+        jobs.run([&] {
+            read_job(line, jobs.number(), s);
+            check_windows(s);
+            run_job(s);
+        });
         console::out().flush();
         console::err().flush();
     }
-    return clean ? 0 : 1;
+    return clean && jobs.clean() ? 0 : 1;
 }
 
 } // namespace multitaper

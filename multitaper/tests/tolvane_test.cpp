@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -20,6 +21,7 @@ using testing_support::TempDir;
 struct Result {
     int status = -1;
     std::string out, err;
+    std::string said; // err without the where-lines (those beginning with two blanks)
 };
 
 Result tolvane(std::vector<std::string> args, std::string input = {}) {
@@ -28,6 +30,9 @@ Result tolvane(std::vector<std::string> args, std::string input = {}) {
     r.status = testing_support::run([&] { return multitaper::tolvane(args); });
     r.out = io.out();
     r.err = io.err();
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  ", 0) != 0) r.said += line + "\n";
     return r;
 }
 
@@ -154,8 +159,11 @@ TEST_F(Tolvane, BatchLinesAreCheckedCountedAndSkipped) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, dir.path("b.sac") + "\n" + dir.path("c.sac") + "\n");
     EXPECT_EQ(r.err, " **Bad input, line            1 , skipping.\n"
+                     "  line 1: 8 tokens where 9 are needed\n"
                      " **Bad input, line            4 , skipping.\n"
-                     " **Nonsense/no decon start/end values.\n");
+                     "  line 4: the six window values are not all numbers\n"
+                     " **Nonsense/no decon start/end values.\n"
+                     "  line 5\n");
     const Trace b(dir.path("b.sac")), c(dir.path("c.sac"));
     ASSERT_EQ(b.npts, c.npts);
     for (int i = 0; i < b.npts; ++i) ASSERT_EQ(b.y[i], c.y[i]) << i;
@@ -166,8 +174,8 @@ TEST_F(Tolvane, WindowChecksComeInOrderAndSkipOnlyTheirLine) {
                                      job(dir, "quiet", "y.sac", "85 55", "55 85", "40 10") +
                                      job(dir, "quiet", "z.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, " **Nonsense/no wavelet start/end values.\n"
-                     " **Nonsense/no noise start/end values.\n");
+    EXPECT_EQ(r.said, " **Nonsense/no wavelet start/end values.\n"
+                      " **Nonsense/no noise start/end values.\n");
     EXPECT_EQ(r.out, dir.path("z.sac") + "\n");
 }
 
@@ -203,17 +211,22 @@ TEST_F(Tolvane, ZeroShiftPutsZeroLagAtTheFirstSample) {
 }
 
 TEST_F(Tolvane, OptionsAreRecognisedAsDocumented) {
-    // -frequency selects the cutoff; -debugx is a file name; a fourth file
-    // name is skipped with a warning but makes the status 1.
-    const Result r = tolvane({"-frequency", "1.5", "-debugx", "-shift", "-debug", "x"},
-                             job(dir, "quiet", "f.sac"));
+    // -frequency selects the cutoff; -debugx is no option and no name; a
+    // fourth file name is skipped with a warning but makes the status 1.
+    const Result r =
+        tolvane({"-frequency", "1.5", "-shift", "-debug", "x"}, job(dir, "quiet", "f.sac"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, " **Invalid time shift value.\n");
+    const Result x = tolvane({"-frequency", "1.5", "-debugx"}, job(dir, "quiet", "f.sac"));
+    EXPECT_EQ(x.status, 1);
+    EXPECT_EQ(x.err, " **Unrecognized parameter: -debugx\n");
+    EXPECT_EQ(x.out, "");
     const Result s =
-        tolvane({"-frequency", "1.5", "-debugx", "a", "b", "c d"}, job(dir, "quiet", "f.sac"));
+        tolvane({"-frequency", "1.5", "-window", "55", "85", "-wavelet", "55", "85", "-noise", "10",
+                 "40", dir.path("quiet.z"), dir.path("quiet.r"), dir.path("f.sac"), "c d"});
     EXPECT_EQ(s.status, 1);
     EXPECT_EQ(s.err, " **Dont understand c, skipping.\n");
-    EXPECT_EQ(s.out, dir.path("f.sac") + "\n");
+    EXPECT_EQ(s.out.rfind(" " + dir.path("f.sac") + ": Avg. squared coherence", 0), 0u);
     EXPECT_EQ(Trace(dir.path("f.sac")).user3, 1.5f);
 }
 
@@ -259,11 +272,11 @@ class TolvaneStops : public Tolvane {
 TEST_F(TolvaneStops, UnreadableFilesStopTheRun) {
     Result r = run_line(job(dir, "missing", "o.sac") + job(dir, "quiet", "p.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Trouble reading decon input file.\n");
+    EXPECT_EQ(r.said, "STOP **Trouble reading decon input file.\n");
     EXPECT_EQ(r.out, "");
     r = run_line(dir.path("missing.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
                  dir.path("o.sac\n"));
-    EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
+    EXPECT_EQ(r.said, "STOP **Trouble reading wavelet input file.\n");
 }
 
 TEST_F(TolvaneStops, SampleIntervalsMustAgreeWithinATenthOfAPercent) {
@@ -276,16 +289,16 @@ TEST_F(TolvaneStops, SampleIntervalsMustAgreeWithinATenthOfAPercent) {
     EXPECT_EQ(r.status, 0) << r.err;
     r = run_line(dir.path("far.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") + dir.path("o.sac\n"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Sample rate mismatch.\n");
+    EXPECT_EQ(r.said, "STOP **Sample rate mismatch.\n");
 }
 
 TEST_F(TolvaneStops, WindowLimits) {
     Result r = run_line(job(dir, "quiet", "o.sac", "55 1700"));
-    EXPECT_EQ(r.err, "STOP **Decon file too large.\n");
+    EXPECT_EQ(r.said, "STOP **Decon file too large.\n");
     r = run_line(job(dir, "quiet", "o.sac", "0 900"));
-    EXPECT_EQ(r.err, "STOP **Decon window too long.\n");
+    EXPECT_EQ(r.said, "STOP **Decon window too long.\n");
     r = run_line(job(dir, "quiet", "o.sac", "55 85", "55 1700"));
-    EXPECT_EQ(r.err, "STOP **File too long - shorten.\n");
+    EXPECT_EQ(r.said, "STOP **File too long - shorten.\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -302,14 +315,14 @@ TEST_F(TolvaneStops, TaperLimitDependsOnTheSampleInterval) {
         write_records(testing_support::make_records(1e-3f, 3, 0.005f, 15000), dir.path("faster")));
     r = run_line(job(dir, "faster", "o.sac", "55 65", "55 65"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
+    EXPECT_EQ(r.said, "STOP **Taper storage too small.\n");
 }
 
 // A cutoff under half the frequency step used to divide the result by zero.
 TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
     const Result r = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.009"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Cutoff frequency below frequency step - no output.\n");
+    EXPECT_EQ(r.said, "STOP **Cutoff frequency below frequency step - no output.\n");
     const Result ok = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.01"});
     EXPECT_EQ(ok.status, 0) << ok.err;
     const Trace t(dir.path("o.sac"));
@@ -322,11 +335,11 @@ TEST_F(TolvaneStops, TraceAndTaperStopsComeBeforeTheAddedChecks) {
     ASSERT_TRUE(
         write_records(testing_support::make_records(1e-3f, 1, 0.0001f, 3000), dir.path("dense")));
     Result r = run_line(job(dir, "dense", "o.sac", "0.1 0.2", "0.1 0.2", "0 0.05"));
-    EXPECT_EQ(r.err, "STOP **Taper storage too small.\n");
+    EXPECT_EQ(r.said, "STOP **Taper storage too small.\n");
     r = run_line(dir.path("missing.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
                      dir.path("o.sac\n"),
                  {"-freq", "0.001"});
-    EXPECT_EQ(r.err, "STOP **Trouble reading wavelet input file.\n");
+    EXPECT_EQ(r.said, "STOP **Trouble reading wavelet input file.\n");
 }
 
 // A zero sample interval used to give infinite sample indices.
@@ -336,14 +349,15 @@ TEST_F(TolvaneStops, ZeroSampleIntervalStops) {
     ASSERT_TRUE(write_records(bad, dir.path("bad")));
     const Result r = run_line(job(dir, "bad", "o.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Bad sample interval in decon input file.\n");
+    EXPECT_EQ(r.said, "STOP **Bad sample interval in decon input file.\n");
 }
 
 TEST_F(TolvaneStops, FailedWriteWarnsAndGoesOn) {
     const Result r = run_line(dir.path("quiet.z 55 85 ") + dir.path("quiet.r 55 85 10 40 ") +
                               dir.path("no/such/dir/o.sac\n") + job(dir, "quiet", "ok.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, " **Trouble writing " + dir.path("no/such/dir/o.sac") + "\n");
+    EXPECT_EQ(r.err, " **Trouble writing " + dir.path("no/such/dir/o.sac") + "\n  line 1, file '" +
+                         dir.path("no/such/dir/o.sac") + "': No such file or directory\n");
     EXPECT_EQ(r.out, dir.path("ok.sac") + "\n");
 }
 

@@ -14,8 +14,12 @@
 #include "traceio/textutil.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <istream>
+#include <map>
 #include <ostream>
 #include <string_view>
 
@@ -33,8 +37,10 @@ constexpr size_t line_length = 256;
 struct Settings {
     float delta = 0.0f;      // sample interval (s)
     float p = -1.0f;         // slowness (s/km)
+    float p_given = -1.0f;   // slowness as given, in its unit
     bool per_degree = false; // slowness given in s/deg
     bool per_line = false;   // slowness on each input line
+    bool p_in_names = false; // the slowness goes into the output names
     int wave = 1;            // 1 incident P, 2 incident S
     char response = 'f';
     bool spherical = false;
@@ -80,7 +86,28 @@ void slowness_option(std::string_view x, std::string_view unit, Settings& s) {
     float p = 0.0f;
     if (!read_real(x, p) || p < 0.0f) console::stop("**Bad -p value");
     s.p = s.per_degree ? per_km(p) : p;
+    s.p_given = p;
     s.per_line = false;
+}
+
+void help() {
+    console::out()
+        << "Usage: kestrum -sps r|-dt s -p x s/km|s/deg [options] < model-names\n"
+           "Synthetic Z, R, T seismograms of layered models for an incident plane wave.\n"
+           "  -sps r, -dt s      samples per second, or the sample interval in s (needed)\n"
+           "  -p x s/km|s/deg    horizontal slowness (needed); x = read: each line gives\n"
+           "                     the model name, a blank and the slowness in that unit\n"
+           "  -type P|S          incident wave (P)\n"
+           "  -resp w            reverberations by letter: f all (default), F, p, n\n"
+           "  -con               list the files written for each model\n"
+           "  -sph               Earth-flattening correction of the model\n"
+           "  -gen w             write Z, R, T as w contains z, r, t (zrt)\n"
+           "  -pname             put the slowness into the output names:\n"
+           "                     crust.mod_p0.0600_sp.z instead of crust.mod_sp.z\n"
+           "  -h, -help, --help  this text\n"
+           "Standard input: one model file name per line (with -p read: name, blank,\n"
+           "slowness); blank lines and lines whose first non-blank character is # are\n"
+           "passed over.  Outputs: <model>_sp.z, _sp.r, _sp.t.  Manual: man kestrum\n";
 }
 
 Settings parse_options(std::span<const std::string> args) {
@@ -116,6 +143,8 @@ Settings parse_options(std::span<const std::string> args) {
             s.list = true;
         } else if (a.substr(0, 4) == "-sph") {
             s.spherical = true;
+        } else if (a == "-pname") {
+            s.p_in_names = true;
         } else if (a.substr(0, 4) == "-gen") {
             std::string_view w = value(i);
             s.z = w.find('z') != w.npos;
@@ -129,30 +158,83 @@ Settings parse_options(std::span<const std::string> args) {
     return s;
 }
 
-// Next model name (and slowness with per-line slowness).  False at the end
-// of input; `skipped` is set when a per-line slowness was missing or unreadable.
-bool next_model(const Settings& s, std::string& name, float& p, bool& skipped) {
-    std::string line;
-    while (std::getline(console::in(), line)) {
-        if (line.size() > line_length) line.resize(line_length);
-        std::string_view text = trimmed(line);
-        if (!s.per_line) {
-            name = text;
-            p = s.p;
-            return true;
-        }
-        size_t gap = line.find(' ');
-        float x = 0.0f;
-        if (gap == std::string::npos || !read_real(std::string_view(line).substr(gap + 1), x)) {
-            skipped = true;
-            continue;
-        }
-        name = line.substr(0, gap);
-        p = s.per_degree ? per_km(x) : x;
-        return true;
-    }
-    return false;
+// One model of the run: its file, its slowness (s/km) and the slowness as
+// given, in the unit of -p.
+struct Model {
+    std::string name;
+    float p = 0.0f;
+    float p_given = 0.0f;
+};
+
+// The model named on an input line (and its slowness with per-line
+// slowness); a line that names none is skipped with the reason.
+Model model_line(const Settings& s, const std::string& line) {
+    // Only the first 256 characters are taken: a longer line would lose part
+    // of its name or its slowness.
+    if (trimmed(line).size() > line_length)
+        console::skip(console::Record().text("**Input line longer than 256 characters.").str());
+    std::string_view text = trimmed(line);
+    if (!s.per_line) return {std::string(text), s.p, s.p_given};
+
+    const auto unusable = [&](std::string_view name, const std::string& why) {
+        console::concerning(name);
+        console::skip(console::Record().text("**No usable slowness on this line, skipping.").str(),
+                      why);
+    };
+    size_t gap = text.find(' ');
+    std::string_view name = text.substr(0, gap);
+    std::string_view rest = gap == std::string_view::npos ? "" : text.substr(gap + 1);
+    if (trimmed(rest).empty())
+        unusable(name, name.find('\t') != std::string_view::npos
+                           ? "no slowness after the model name (a tab does not separate them)"
+                           : "no slowness after the model name");
+    rest = rest.substr(std::min(rest.find_first_not_of(' '), rest.size()));
+    float x = 0.0f;
+    if (!read_real(rest, x)) unusable(name, "'" + std::string(rest) + "' is not a slowness");
+    if (x < 0.0f) unusable(name, "negative slowness " + std::string(rest));
+    return {std::string(name), s.per_degree ? per_km(x) : x, x};
 }
+
+// The output name of one component: the model name, with -pname the
+// slowness as given (4 decimals), and the component's ending.
+std::string output_name(const Settings& s, const Model& m, std::string_view ending) {
+    std::string file = m.name;
+    if (s.p_in_names) {
+        char slowness[48];
+        std::snprintf(slowness, sizeof slowness, "_p%.4f", static_cast<double>(m.p_given));
+        file += slowness;
+    }
+    return file.append(ending);
+}
+
+// The outputs written so far in this run, each with the input line that
+// wrote it, so that no line replaces another's traces.
+class Written {
+  public:
+    void check(const std::string& file, bool p_in_names) const {
+        const auto earlier = lines_.find(key(file));
+        if (earlier == lines_.end()) return;
+        console::concerning(file);
+        console::skip(console::Record()
+                          .text("**Outputs already written by line ")
+                          .text(std::to_string(earlier->second))
+                          .text(", skipping.")
+                          .str(),
+                      p_in_names ? "the same model at the same slowness"
+                                 : "-pname puts the slowness into the output names");
+    }
+    void add(const std::string& file, long line) { lines_.emplace(key(file), line); }
+
+  private:
+    // The same file however it is named (./a.mod and a.mod).
+    static std::string key(const std::string& file) {
+        std::error_code ec;
+        const auto path =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
+        return ec ? file : path.string();
+    }
+    std::map<std::string, long> lines_;
+};
 
 struct Sampling {
     int npts, nfft, nf, nshift;
@@ -255,9 +337,18 @@ struct Component {
     float cmpaz, cmpinc;
 };
 
+const char* const endings[3] = {"_sp.z", "_sp.r", "_sp.t"};
+
 // Computes and writes the traces of one model; false if a file could not be
 // written.
-bool synthesize(const Settings& s, const std::string& name, float p) {
+bool synthesize(const Settings& s, const Model& model, long line, Written& written_files) {
+    const std::string& name = model.name;
+    const float p = model.p;
+    const bool enabled[3] = {s.z, s.r, s.t};
+    if (s.per_line)
+        for (int c = 0; c < 3; ++c)
+            if (enabled[c]) written_files.check(output_name(s, model, endings[c]), s.p_in_names);
+    console::concerning(name);
     Layers& m = layers;
     if (!read_layers(name, m)) console::quit(1);
     check_layers(m, name);
@@ -273,9 +364,9 @@ bool synthesize(const Settings& s, const std::string& name, float p) {
     frequency_loop(m.n, g);
 
     Spectra& x = spectra;
-    Component parts[3] = {{s.z, "_sp.z", nullptr, 0.0f, 0.0f},
-                          {s.r, "_sp.r", nullptr, 90.0f, 90.0f},
-                          {s.t, "_sp.t", &x.t, 0.0f, 90.0f}};
+    Component parts[3] = {{s.z, endings[0], nullptr, 0.0f, 0.0f},
+                          {s.r, endings[1], nullptr, 90.0f, 90.0f},
+                          {s.t, endings[2], &x.t, 0.0f, 90.0f}};
     if (s.wave == 1) {
         std::array<cfloat, spectrum_capacity>* shifted[] = {&x.zp, &x.rp};
         align(shifted, 2, tp, 0.0f, g, delta);
@@ -310,14 +401,19 @@ bool synthesize(const Settings& s, const std::string& name, float p) {
         int e = 0;
         traceio::setfhv("cmpaz", c.cmpaz, e);
         traceio::setfhv("cmpinc", c.cmpinc, e);
-        std::string file = name + c.ending;
+        std::string file = output_name(s, model, c.ending);
         int nerr = 0;
+        errno = 0;
         traceio::wsac0(file, {}, samples(*c.series).first(count), nerr);
         if (nerr != 0) {
-            console::err() << console::Record().text("**Trouble writing ").text(file).str() << '\n';
+            const std::string why = console::file_reason(file, errno);
+            console::concerning(file);
+            console::err() << console::Record().text("**Trouble writing ").text(file).str() << '\n'
+                           << console::where(why) << '\n';
             written = false;
         } else {
             listing += file + " ";
+            written_files.add(file, line);
         }
     }
     if (s.list) console::out() << listing << '\n';
@@ -328,17 +424,26 @@ bool synthesize(const Settings& s, const std::string& name, float p) {
 } // namespace
 
 int kestrum(std::span<const std::string> args) {
+    if (console::help_asked(args)) {
+        help();
+        return 0;
+    }
     Settings s = parse_options(args);
     if (!(s.delta > 0.0f)) console::stop("**No sample rate given (-sps or -dt)");
     if (!s.per_line && s.p < 0.0f) console::stop("**No slowness given (-p x s/km or s/deg)");
 
     int status = 0;
-    std::string name;
-    float p = s.p;
-    bool skipped = false;
-    while (next_model(s, name, p, skipped))
-        if (!synthesize(s, name, p)) status = 1;
-    return skipped ? 1 : status;
+    console::JobLines jobs(s.per_line ? "kestrum: reading model file names, each followed by a "
+                                        "blank and its slowness (end with Ctrl-D)"
+                                      : "kestrum: reading model file names, one per line (end "
+                                        "with Ctrl-D)");
+    Written written;
+    std::string line;
+    while (jobs.next(line))
+        jobs.run([&] {
+            if (!synthesize(s, model_line(s, line), jobs.number(), written)) status = 1;
+        });
+    return jobs.clean() ? status : 1;
 }
 
 } // namespace synthetics

@@ -9,11 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <initializer_list>
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace synthetics {
 namespace {
@@ -21,6 +25,9 @@ namespace {
 constexpr int nfields = 9;      // reals per layer line
 constexpr int field_width = 8;  // columns per real
 constexpr int first_column = 5; // column of the first real
+// A model of 100 layers takes under 8 kB; a file a hundred times larger is
+// something else (a trace, a log, a device) and is not read.
+constexpr long long max_model_bytes = 1 << 20;
 
 using numerics::four_pi_squared_f;
 using numerics::two_over_pi_f;
@@ -41,16 +48,59 @@ std::string quoted(std::string_view file) {
     return join({"'", file, "'"});
 }
 
-// Reads one record; false at end of file.  A read error ends the run.
-bool read_record(std::FILE* f, std::string_view file, std::string& line) {
+// Opens a model file for reading: a regular file of a size a model can have.
+// Anything else ends the run.  The open does not wait for the writer of a
+// FIFO.
+File open_model(std::string_view file) {
+    const std::string name(file);
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        console::file_failure(
+            join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(err)}));
+    }
+    std::string trouble;
+    if (S_ISDIR(st.st_mode))
+        trouble =
+            join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(EISDIR)});
+    else if (!S_ISREG(st.st_mode))
+        trouble = join({"kestrum: model file ", quoted(file), " is not a regular file"});
+    else if (st.st_size > max_model_bytes)
+        trouble = join({"kestrum: model file ", quoted(file), " is far larger than a model (",
+                        std::to_string(st.st_size), " bytes)"});
+    std::FILE* f = trouble.empty() ? ::fdopen(fd, "r") : nullptr;
+    if (f == nullptr) {
+        ::close(fd);
+        console::file_failure(trouble.empty() ? join({"kestrum: cannot read model file ",
+                                                      quoted(file), ": ", std::strerror(errno)})
+                                              : trouble);
+    }
+    return File(f);
+}
+
+// Reads record `lineno` (from 1); false at end of file.  A read error or a
+// line longer than any model line ends the run.
+bool read_record(std::FILE* f, std::string_view file, int lineno, std::string& line) {
     line.clear();
     int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
+    bool too_long = false;
+    while ((c = std::fgetc(f)) != EOF && c != '\n') {
+        if (line.size() < console::max_line)
+            line.push_back(static_cast<char>(c));
+        else
+            too_long = true;
+    }
     if (std::ferror(f)) {
         int err = errno;
         console::file_failure(
             join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(err)}));
     }
+    if (too_long)
+        console::file_failure(
+            join({"kestrum: model file ", quoted(file), ", line ", std::to_string(lineno),
+                  " is longer than ", std::to_string(console::max_line), " characters"}));
     if (c == EOF && line.empty()) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back(); // text written on DOS
     return true;
@@ -99,8 +149,11 @@ bool integer_field(const std::string& text, int& value) {
 // Real field with `decimals` implied decimals: [sign] digits [. digits]
 // [exponent], where the exponent is E or D with an optional sign, or a sign
 // alone.  Blanks are ignored; an all-blank field is 0.  Anything else, such as
-// "NaN" or a stray letter, is refused.
-bool real_field(const std::string& text, int decimals, float& value) {
+// "NaN" or a stray letter, is refused.  `implied` tells whether the implied
+// decimals were applied to non-zero digits (a field written without its
+// decimal point).
+bool real_field(const std::string& text, int decimals, float& value, bool& implied) {
+    implied = false;
     std::string s;
     for (char ch : text)
         if (ch != ' ') s.push_back(ch);
@@ -144,7 +197,20 @@ bool real_field(const std::string& text, int decimals, float& value) {
     if (!point) exponent -= decimals;
     std::string number = join({mantissa, "e", std::to_string(exponent)});
     value = std::strtof(number.c_str(), nullptr); // nearest float, as a formatted read gives
+    implied = !point && decimals != 0 && value != 0.0f;
     return std::isfinite(value);
+}
+
+// A field without a decimal point is read with two implied decimals, which
+// turns a thickness of 15 km written as "15" into 0.15 km: said on standard
+// error, and read as the fixed format has it.
+void warn_implied(std::string_view file, int lineno, int first, const std::string& text,
+                  float value) {
+    std::ostringstream m;
+    m << "kestrum: warning: model file " << quoted(file) << ", line " << lineno << ", columns "
+      << first << "-" << first + field_width - 1 << ": '" << text
+      << "' has no decimal point and is read as " << value;
+    console::err() << m.str() << '\n';
 }
 
 std::string pad10(std::string_view s) {
@@ -178,14 +244,9 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
     bool list = false;
     if ((flags & 2) == 0) list = yesno("List the site model? (y or n) ", 30);
 
-    File f(std::fopen(std::string(file).c_str(), "r"));
-    if (!f) {
-        int err = errno;
-        console::file_failure(
-            join({"kestrum: cannot read model file ", quoted(file), ": ", std::strerror(err)}));
-    }
+    File f = open_model(file);
     std::string line;
-    if (!read_record(f.get(), file, line))
+    if (!read_record(f.get(), file, 1, line))
         console::file_failure(join({"kestrum: model file ", quoted(file), " is empty"}));
     std::string count = columns(line, 1, 3);
     if (!integer_field(count, n)) bad_field(file, 1, 1, 3, count);
@@ -216,7 +277,7 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
                           "      vs     rho       ???\n";
 
     for (int i = 1; i <= n; ++i) {
-        if (!read_record(f.get(), file, line))
+        if (!read_record(f.get(), file, i + 1, line))
             console::file_failure(join({"kestrum: model file ", quoted(file), " ends before layer ",
                                         std::to_string(i), " of ", std::to_string(n)}));
         std::string number = columns(line, 1, 3);
@@ -226,7 +287,10 @@ bool rdlyr(int flags, std::string_view file, int /*limit*/, int& n, std::string&
         for (int k = 0; k < nfields; ++k) {
             int first = first_column + k * field_width;
             std::string text = columns(line, first, field_width);
-            if (!real_field(text, 2, v[k])) bad_field(file, i + 1, first, field_width, text);
+            bool implied = false;
+            if (!real_field(text, 2, v[k], implied))
+                bad_field(file, i + 1, first, field_width, text);
+            if (implied) warn_implied(file, i + 1, first, text, v[k]);
         }
         if (layer != i) {
             console::err() << "**RDLYR:  Layers out of order\n";

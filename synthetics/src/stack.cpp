@@ -26,6 +26,13 @@ constexpr float tau_short_s = 0.26f;
     console::stop(s.str());
 }
 
+// vp^2 = (K + 4/3 mu)/rho and vs^2 = mu/rho: a bulk modulus K above zero
+// needs vp^2 > 4/3 vs^2.  Squares of floats are exact in double.
+bool elastic(float vp, float vs) {
+    const double p = vp, s = vs;
+    return 3.0 * p * p > 4.0 * s * s;
+}
+
 bool graded(const Layers& m, size_t i) {
     return m.vp_bottom[i] != 0.0f || m.vs_bottom[i] != 0.0f || m.rho_bottom[i] != 0.0f;
 }
@@ -83,6 +90,11 @@ void check_layers(const Layers& m, std::string_view file) {
         if (graded(m, i) && m.h[i] == 0.0f)
             refuse(file, l, "gradient in a layer of zero thickness");
         if (m.qp[i] < 0.0f || m.qs[i] < 0.0f) refuse(file, l, "negative quality factor");
+        if (!elastic(m.vp[i], m.vs[i]) ||
+            !elastic(m.vp_bottom[i] != 0.0f ? m.vp_bottom[i] : m.vp[i],
+                     m.vs_bottom[i] != 0.0f ? m.vs_bottom[i] : m.vs[i]))
+            refuse(file, l,
+                   "P speed not above sqrt(4/3) times the S speed (negative bulk modulus)");
         if (m.qp[i] != 0.0f && m.qs[i] == 0.0f)
             refuse(file, l, "Qp given but Qs is 0 (give both, or Qp = 0 for the defaults)");
     }

@@ -68,7 +68,9 @@ skipped_line)
     status=$?
     expect_status 1
     [ -e crust.mod_sp.z ] && [ ! -e crust.mod_sp.r ] || fail "files"
-    [ ! -s err ] || fail "a skipped line is silent"
+    [ "$(cat err)" = "$(printf '%s\n%s' " **No usable slowness on this line, skipping." \
+        "  line 1, file 'crust.mod': no slowness after the model name")" ] ||
+        fail "a skipped line is named with its number and reason"
     ;;
 pause_free_gradient)
     # A graded layer integrates its delays without pausing for an answer.

@@ -303,10 +303,11 @@ TEST(Kestrum, WindowLimits) {
     std::string m = d.write("m.mod", model_text("crust", crust));
     Outcome r = run({"-dt", "0.04", "-p", "0.06", "s/km"}, m + "\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Time window too long.\n");
+    const std::string stop = "STOP **Time window too long.\n  line 1, file '" + m + "'\n";
+    EXPECT_EQ(r.err, stop);
     // Regression: a tiny interval overflowed the sample count.
     Outcome tiny = run({"-dt", "1e-30", "-p", "0.06", "s/km"}, m + "\n");
-    EXPECT_EQ(tiny.err, "STOP **Time window too long.\n");
+    EXPECT_EQ(tiny.err, stop);
     // Regression: a very coarse interval asked the transform for 2 points.
     Outcome coarse = run({"-dt", "300", "-p", "0.06", "s/km"}, m + "\n");
     EXPECT_EQ(coarse.status, 0) << coarse.err;
@@ -322,7 +323,7 @@ TEST(Kestrum, ModelFailures) {
     std::string order = d.write("o.mod", "  2\n" + testing::layer_line(2, {6, 3.5, 2.8, 10}));
     Outcome o = run({"-sps", "5", "-p", "0.06", "s/km"}, order + "\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "**RDLYR:  Layers out of order\n");
+    EXPECT_EQ(o.err, "**RDLYR:  Layers out of order\n  line 1, file '" + order + "'\n");
 
     // Regression: a slowness beyond 1/vp of the half-space gave NaN traces.
     std::string m = d.write("m.mod", model_text("crust", crust));
@@ -350,7 +351,8 @@ TEST(Kestrum, NonFiniteTracesAreNeverWritten) {
                                          testing::layer_line(2, {8.1, 4.5, 3.3}));
     Outcome r = run({"-sps", "20", "-p", "0.06", "s/km"}, m + "\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "STOP **Non-finite samples in the synthetics of model file '" + m + "'\n");
+    EXPECT_NE(r.err.find("STOP **Non-finite samples in the synthetics of model file '" + m + "'\n"),
+              std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m + "_sp.z"));
     EXPECT_FALSE(std::filesystem::exists(m + "_sp.r"));
 }
@@ -362,7 +364,8 @@ TEST(Kestrum, FailedWriteIsReportedAndTheRunGoesOn) {
     std::filesystem::create_directory(m + "_sp.r"); // cannot be replaced by a file
     Outcome r = run({"-sps", "5", "-p", "0.06", "s/km", "-con"}, m + "\n" + n + "\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, " **Trouble writing " + m + "_sp.r\n");
+    EXPECT_EQ(r.err, " **Trouble writing " + m + "_sp.r\n  line 1, file '" + m +
+                         "_sp.r': Is a directory\n");
     EXPECT_EQ(r.out, m + "_sp.z " + m + "_sp.t \n" + n + "_sp.z " + n + "_sp.r " + n + "_sp.t \n");
 }
 

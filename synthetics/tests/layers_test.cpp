@@ -78,7 +78,10 @@ TEST(Rdlyr, HalfSpaceAloneAndFixedFieldRules) {
     EXPECT_EQ(r.m.h[0], 0.0f);
     EXPECT_EQ(r.m.qs[0], 0.0f);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    // The implied decimals are taken, and said.
+    EXPECT_EQ(r.err, "kestrum: warning: model file '" + d.path("m") +
+                         "', line 2, columns 5-12: '     350' has no decimal point and is read "
+                         "as 3.5\n");
 }
 
 TEST(Rdlyr, PromptListingAndSummary) {

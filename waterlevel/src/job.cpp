@@ -1,7 +1,7 @@
 #include "waterlevel/job.hpp"
 
-#include "numerics/condition.hpp"
 #include "console/console.hpp"
+#include "numerics/condition.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <ostream>
+#include <sstream>
 
 namespace waterlevel {
 
@@ -47,17 +49,26 @@ struct Trace {
     float delta = 0.0f;
 };
 
+// rsac1 with the system's reason for a failure kept (errno as the failed
+// call left it).
+void read_samples(const std::string& name, std::span<float> y, Trace& t, int max,
+                  std::string_view trouble) {
+    int nerr = 0;
+    errno = 0;
+    traceio::rsac1(name, y, t.n, t.b, t.delta, max, nerr);
+    if (nerr != 0) console::stop(trouble, console::file_reason(name, errno));
+}
+
 Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble) {
+    console::concerning(name);
     Trace t;
     int nerr = 0;
-    traceio::rsac1(name, y, t.n, t.b, t.delta, 0, nerr);
-    if (nerr != 0) console::stop(trouble);
+    read_samples(name, y, t, 0, trouble);
     int npts = 0;
     traceio::getnhv("npts", npts, nerr);
     if (nerr != 0) console::stop(trouble);
     if (npts > max_samples) console::stop("**File too long, shorten it.");
-    traceio::rsac1(name, y, t.n, t.b, t.delta, max_nfft, nerr);
-    if (nerr != 0) console::stop(trouble);
+    read_samples(name, y, t, max_nfft, trouble);
     // The file may have grown since its header was read.
     if (t.n > max_samples) console::stop("**File too long, shorten it.");
     if (t.n < 1) console::stop("**Trace has no samples.");
@@ -84,6 +95,17 @@ int cut_window(const Trace& raw, std::span<const float> y, float ts, float te,
         t += raw.delta;
     }
     return k == 0 ? raw.n : k;
+}
+
+// A window that misses the trace altogether would cut nothing but zeros.
+void check_overlap(const Trace& t, const Settings& s, std::string_view which) {
+    const float last = t.b + static_cast<float>(t.n - 1) * t.delta;
+    if (s.te < t.b || s.ts > last) {
+        std::ostringstream m;
+        m << "**Window " << s.ts << " to " << s.te << " s lies wholly outside the " << which << " ("
+          << t.b << " to " << last << " s).";
+        console::skip(console::Record().text(m.str()).str());
+    }
 }
 
 void check_rates(const Trace& other, float dw) {
@@ -134,6 +156,7 @@ void process_job(const Settings& s, const Names& names) {
 
     // Wavelet: read raw into the trace buffer, cut into the wavelet buffer.
     const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.");
+    check_overlap(w, s, "wavelet trace");
     clear_after(buf.trace, w.n);
     const int k = cut_window(w, buf.trace, s.ts, s.te, buf.wavelet);
     if (command_line) {
@@ -151,6 +174,7 @@ void process_job(const Settings& s, const Names& names) {
     const Trace d = read_trace(names.decon(), buf.dc, "**Trouble reading decon input file.");
     clear_after(buf.dc, d.n); // nothing of an earlier job reaches the interpolation
     check_rates(d, w.delta);
+    check_overlap(d, s, "decon input trace");
     if (command_line) {
         numerics::demean(buf.dc, d.n);
         numerics::dtrend(buf.dc, d.n);
@@ -206,15 +230,15 @@ void process_job(const Settings& s, const Names& names) {
     set_float("user2", s.c);
     set_float("user3", s.agauss);
     set_int("npts", nout);
+    console::concerning(names.output());
+    errno = 0;
     traceio::wsac0(names.output(), {}, buf.trace, nerr);
-    if (nerr != 0) {
-        console::err() << console::Record()
-                              .text("**Trouble writing ")
-                              .text(console::upto_blank(names.output()))
-                              .str()
-                       << '\n';
-        console::quit(1);
-    }
+    if (nerr != 0)
+        console::fail(console::Record()
+                          .text("**Trouble writing ")
+                          .text(console::upto_blank(names.output()))
+                          .str(),
+                      console::file_reason(names.output(), errno));
 }
 
 } // namespace waterlevel

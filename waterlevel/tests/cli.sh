@@ -26,7 +26,8 @@ usage)
     expect 1 "" " **Invalid water level." -wl abc
     expect 1 "" " **Invalid wavelet end." -wavelet 0
     expect 0 "" "" </dev/null
-    echo "too short" | expect 1 "" "STOP **Bad input format (not enough data)"
+    echo "too short" | expect 1 "" "$(printf '%s\n%s' "STOP **Bad input format (not enough data)" \
+        "  line 1: 2 tokens where 7 are needed")"
     ;;
 pipeline)
     "$gen" z.sac 400 0.05 -5 && "$gen" r.sac 400 0.05 -5 || fail "cannot write traces"

@@ -103,18 +103,27 @@ TEST_F(Marrick, SampleIntervalDriftLimit) {
         const auto d = wltest::write_trace(dir.path("d"), wltest::pulse(n, 60), 0.0f, 0.05002f);
         const auto o = run({}, wl + " 0 100 " + d + " - - " + out);
         // drift 0.4 s goes on, 0.6 s stops
-        EXPECT_EQ(o.err, n == 20000 ? "" : "STOP **Sample rate mismatch.\n");
+        EXPECT_EQ(o.said, n == 20000 ? "" : "STOP **Sample rate mismatch.\n");
         EXPECT_EQ(o.status, n == 20000 ? 0 : 1);
     }
 }
 
-TEST_F(Marrick, LongNamesAreCutTo64CharactersAndEchoedWhole) {
+// Names used to be cut to 64 characters, so that a longer output name wrote
+// another file (and two long names sharing 64 characters the same one).
+TEST_F(Marrick, NamesOf64CharactersAreEchoedWholeAndLongerOnesRefused) {
     const std::string base = dir.path("");
     const std::string name64 = base + std::string(64 - base.size(), 'n');
-    const auto o = run({}, w + " 0 40 " + w + " - - " + name64 + "xyz\n");
-    ASSERT_EQ(o.status, 0) << o.err;
+    const auto o = run({}, w + " 0 40 " + w + " - - " + name64 + "xyz\n" + w + " 0 40 " + w +
+                               " - - " + name64 + "\n");
+    EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, name64 + "\n");
+    EXPECT_EQ(o.err,
+              " **File name longer than 64 characters.\n  line 1, file '" + name64 + "xyz'\n");
+    EXPECT_FALSE(std::filesystem::exists(name64 + "xyz"));
     EXPECT_TRUE(std::filesystem::exists(name64));
+    const auto cl = run({"-wavelet", "0", "40", w, w, name64 + "xyz"});
+    EXPECT_EQ(cl.status, 1);
+    EXPECT_EQ(cl.said, " **File name longer than 64 characters.\n");
 }
 
 TEST_F(Marrick, ConvolutionShiftsByTheConvFileOwnSamples) {
@@ -163,7 +172,8 @@ TEST_F(Marrick, WriteFailureEndsTheListAfterEarlierOutputs) {
     const auto o = run({}, line(out) + line(dir.path("no/such")) + line(dir.path("third")));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, out + "\n");
-    EXPECT_EQ(o.err, " **Trouble writing " + dir.path("no/such") + "\n");
+    EXPECT_EQ(o.err, " **Trouble writing " + dir.path("no/such") + "\n  line 2, file '" +
+                         dir.path("no/such") + "': No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir.path("third")));
 }
 
@@ -224,7 +234,7 @@ TEST_F(Marrick, FailureMessagesAndStatuses) {
          "STOP **Window end lies before the output start - nothing to write.\n", 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.o.err, c.err);
+        EXPECT_EQ(c.o.said, c.err);
         EXPECT_EQ(c.o.status, c.status) << c.err;
     }
 }

@@ -45,6 +45,9 @@ Outcome run(const std::vector<std::string>& args, const std::string& input) {
     console::streams() = saved;
     o.out = out.str();
     o.err = err.str();
+    std::istringstream lines(o.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  ", 0) != 0) o.said += line + "\n";
     return o;
 }
 

@@ -26,6 +26,7 @@ Trace read_trace(const std::string& name);
 struct Outcome {
     int status = -1;
     std::string out, err;
+    std::string said; // err without the where-lines (those beginning with two blanks)
 };
 Outcome run(const std::vector<std::string>& args, const std::string& input = "");
 

@@ -46,6 +46,9 @@ class Skip : public Ending {
 // A non-zero status writes the where-line, if there is one, since the
 // message it follows has already been written.
 [[noreturn]] void quit(int status);
+// Ends the run with status 1 after `line` (written as given, as a rule a
+// list-directed record) and the where-line with `reason`.
+[[noreturn]] void fail(std::string_view line, std::string_view reason = {});
 // A text file (model file, job list) that cannot be opened or read: the line
 // is written as given, then the where-line, and the exit status is 2.
 [[noreturn]] void file_failure(std::string_view line);
@@ -79,6 +82,11 @@ void pause(std::string_view message = {});
 void concerning(std::string_view file);
 // The system's text for an errno value; empty for 0.
 std::string system_reason(int error);
+// Why a file could not be read or written: the system's text for `error`
+// (errno as the failed call left it) or, without one, what the name is when
+// it is not a regular file ("Is a directory", "not a regular file"); empty
+// when nothing better is known.
+std::string file_reason(std::string_view file, int error);
 // The where-line for the present place, two blanks first; empty when there
 // is nothing to name.
 std::string where(std::string_view reason = {});
@@ -135,6 +143,14 @@ Streams& streams();
 std::istream& in();
 std::ostream& out();
 std::ostream& err();
+
+// The command line.  An argument that begins with '-' and is not a number
+// looks like an option; one that is none of the program's option words is
+// refused with " **Unrecognized parameter: " and the argument, status 1.
+// Help is asked for by "-h", "-help" or "--help" anywhere on the line.
+bool looks_like_option(std::string_view arg);
+[[noreturn]] void unrecognized(std::string_view arg);
+bool help_asked(std::span<const std::string> args);
 
 // Runs a program body and returns its exit status: the body's result, or the
 // status of an `Ending` (after writing its line to standard error).  Any other

@@ -41,8 +41,9 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
            int& nerr);
 
 // Writes the store's header and NPTS samples of y (and of x when LEVEN is
-// false), big-endian, in file order.  Names beginning with '|' are memory
-// files (zfile.hpp).  Any other name:
+// false), big-endian, in file order.  A name beginning with '|' is a memory
+// file: the rest of the name is created at its final size and written in
+// place.  Any other name:
 //  - a regular file, or a name not yet taken, is replaced atomically: the
 //    trace goes to a temporary file beside it that is renamed over the name
 //    when complete, so on failure an older file of that name is untouched

@@ -12,6 +12,9 @@
 //
 // Offsets and counts are in 4-byte words.  Routines with an error argument set
 // it to 0 on entry.
+//
+// Internal to this tree (traceio/internal/, target traceio_internal): not
+// installed and not part of the library's public interface.
 #pragma once
 
 #include "traceio/errors.hpp"

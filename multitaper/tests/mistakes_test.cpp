@@ -1,0 +1,165 @@
+// Ordinary mistakes of a new user, each with the message that names it and,
+// in a job list, the line; and the forms that must go on working.
+#include "multitaper/tolvane.hpp"
+
+#include "helpers.hpp"
+#include "synthetic.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using testing_support::Captured;
+using testing_support::TempDir;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+Result tolvane(std::vector<std::string> args, std::string input = {}) {
+    Captured io(std::move(input));
+    Result r;
+    r.status = testing_support::run([&] { return multitaper::tolvane(args); });
+    r.out = io.out();
+    r.err = io.err();
+    return r;
+}
+
+class TolvaneMistakes : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void SetUp() override {
+        ASSERT_TRUE(write_records(testing_support::make_records(1e-3f), dir.path("quiet")));
+    }
+    // A job line on stem.z and stem.r (150 s from 0 s).
+    std::string job(const std::string& stem, const std::string& out,
+                    const std::string& decon = "55 85", const std::string& noise = "10 40") const {
+        return dir.path(stem + ".z") + " " + decon + " " + dir.path(stem + ".r") + " 55 85 " +
+               noise + " " + dir.path(out) + "\n";
+    }
+};
+
+// Each of these once ran with the default settings and status 0.
+TEST_F(TolvaneMistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
+    const std::string cutoff = "STOP **Cutoff frequency must be above 0 (-freq).\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"-frq", "2"}, " **Unrecognized parameter: -frq\n"},
+        {{"-sft", "5"}, " **Unrecognized parameter: -sft\n"},
+        {{"--freq", "2"}, " **Unrecognized parameter: --freq\n"},
+        {{"-freq", "0"}, cutoff},
+        {{"-frequency", "-2"}, cutoff},
+    };
+    for (const auto& c : cases) {
+        const Result r = tolvane(c.args, job("quiet", "o.sac"));
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_FALSE(std::filesystem::exists(dir.path("o.sac")));
+    }
+    // Window values are still taken as given, negative ones included.
+    const Result neg = tolvane({"-window", "-5", "85", "-wavelet", "-5", "85", "-noise", "10", "40",
+                                dir.path("quiet.z"), dir.path("quiet.r"), dir.path("o.sac")});
+    EXPECT_EQ(neg.status, 0) << neg.err;
+}
+
+// File names without the windows of single mode were once passed over, and
+// the run read an empty job list and ended with status 0.
+TEST_F(TolvaneMistakes, FileNamesNeedTheirMode) {
+    const std::string z = dir.path("quiet.z"), r = dir.path("quiet.r"), o = dir.path("o.sac");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"-freq", "2", z, r, o},
+         " **File names on the command line need -window, -wavelet and "
+         "-noise; job lines give their own.\n"},
+        {{"-window", "55", "85", "-wavelet", "55", "85", "-noise", "10", "40", z, r},
+         " **Single mode needs three file names (wavelet, decon, output); 2 given.\n"},
+    };
+    for (const auto& c : cases) {
+        const Result res = tolvane(c.args);
+        EXPECT_EQ(res.status, 1);
+        EXPECT_EQ(res.err, c.err);
+    }
+}
+
+TEST_F(TolvaneMistakes, HelpRunsNothing) {
+    for (const char* h : {"-h", "-help", "--help"}) {
+        const Result r = tolvane({h}, job("quiet", "o.sac"));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("Usage: tolvane", 0), 0u);
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(std::filesystem::exists(dir.path("o.sac")));
+    }
+}
+
+// A DOS line end once became part of the output name and was echoed.
+TEST_F(TolvaneMistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
+    std::string dos = job("quiet", "a.sac");
+    dos.insert(dos.size() - 1, "\r");
+    const Result r = tolvane({}, "# event 1\n\n" + dos + "   # done\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, dir.path("a.sac") + "\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path("a.sac")));
+}
+
+// A window after its trace once ended the run with "Result is not finite".
+TEST_F(TolvaneMistakes, WindowsOutsideTheirTraceAreNamed) {
+    const std::string z = dir.path("quiet.z"), r_file = dir.path("quiet.r");
+    const Result r =
+        tolvane({}, job("quiet", "a.sac", "300 330") + job("quiet", "b.sac", "55 85", "-60 -30") +
+                        job("quiet", "c.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path("c.sac") + "\n");
+    EXPECT_EQ(r.err, " **Decon window 300 to 330 s lies wholly outside the decon input trace "
+                     "(0 to 149.95 s).\n  line 1, file '" +
+                         r_file +
+                         "'\n"
+                         " **Noise window -60 to -30 s lies wholly outside the wavelet trace "
+                         "(0 to 149.95 s).\n  line 2, file '" +
+                         z + "'\n");
+}
+
+// Traces 4 s apart get a taper too short for three tapers, and the taper
+// design pauses.  The answer was once read from the job list: the next job
+// line was eaten, or a line "go" resumed with an invalid taper design.
+TEST_F(TolvaneMistakes, APauseSkipsItsJobInsteadOfReadingTheJobList) {
+    ASSERT_TRUE(
+        write_records(testing_support::make_records(1e-3f, 1, 4.0f, 100), dir.path("coarse")));
+    const std::string where = "  line 1, file '" + dir.path("coarse.z") +
+                              "': job skipped, a pause takes no answer from the job list\n";
+    const Result r = tolvane({"-freq", "0.1"}, job("coarse", "a.sac", "40 300", "8 36") + "go\n" +
+                                                   job("quiet", "b.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path("b.sac") + "\n");
+    EXPECT_EQ(r.err, "PAUSE **MTAPER: nwin not << n! - invalid use.\n" + where +
+                         " **Bad input, line            2 , skipping.\n"
+                         "  line 2: 1 token where 9 are needed\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path("a.sac")));
+    // One job from the command line still asks.
+    const Result single =
+        tolvane({"-freq", "0.1", "-window", "40", "300", "-wavelet", "55", "85", "-noise", "8",
+                 "36", dir.path("coarse.z"), dir.path("coarse.r"), dir.path("s.sac")},
+                "go\n");
+    EXPECT_EQ(single.err, "PAUSE **MTAPER: nwin not << n! - invalid use.\n"
+                          "To resume execution, type go.  Other input will terminate the job.\n"
+                          "RESUMED\n");
+}
+
+// Names used to be cut to 80 characters, writing another file than named.
+TEST_F(TolvaneMistakes, NamesLongerThanTheirFieldAreRefused) {
+    const std::string base = dir.path("");
+    const std::string longer = base + std::string(81 - base.size(), 'n');
+    const Result r = tolvane({}, job("quiet", longer.substr(base.size())) + job("quiet", "ok.sac"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path("ok.sac") + "\n");
+    EXPECT_EQ(r.err, " **File name longer than 80 characters.\n  line 1, file '" + longer + "'\n");
+    EXPECT_FALSE(std::filesystem::exists(longer.substr(0, 80)));
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+#include "rfkit/rfset.hpp"
+
+#include "console/console.hpp"
+#include "traceio/errors.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+
+namespace rfkit {
+
+namespace {
+
+constexpr double km_per_degree = 40030.176 / 360.0;
+constexpr double direct_p_window = 0.5; // s either side of zero lag
+constexpr double interval_tolerance = 1e-3;
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string read_failure(const std::string& name, int nerr) {
+    std::error_code ec;
+    if (!std::filesystem::exists(name, ec)) return "no such file";
+    return std::string(traceio::error_text(nerr)) + " (error " + std::to_string(nerr) + ")";
+}
+
+std::string where(const Named& n) {
+    return n.line > 0 ? " (line " + std::to_string(n.line) + ")" : std::string();
+}
+
+} // namespace
+
+double ReceiverFunction::at(double t) const {
+    const double x = (t - begin) / delta;
+    if (!(x >= 0) || x > static_cast<double>(samples.size() - 1)) return 0;
+    const auto i = static_cast<std::size_t>(x);
+    if (i + 1 >= samples.size()) return samples[i];
+    const double f = x - static_cast<double>(i);
+    return samples[i] * (1 - f) + samples[i + 1] * f;
+}
+
+NameList input_names(std::span<const std::string> arguments, std::string_view tool) {
+    NameList list;
+    if (!arguments.empty()) {
+        for (const std::string& a : arguments) list.names.push_back({a, 0});
+        return list;
+    }
+    console::JobLines lines(std::string(tool) +
+                            ": reading receiver-function file names, one a line (end with Ctrl-D)");
+    for (std::string line; lines.next(line);) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        const auto first = line.find_first_not_of(" \t");
+        list.names.push_back({line.substr(first), static_cast<int>(lines.number())});
+    }
+    if (!lines.clean()) list.skipped_lines = 1;
+    return list;
+}
+
+std::optional<double> slowness_from_header(float user0, std::string_view unit, std::string& why) {
+    if (user0 == traceio::FUNDEF) {
+        why = "no slowness (USER0 undefined)";
+        return std::nullopt;
+    }
+    if (!std::isfinite(user0) || user0 < 0) {
+        why = "slowness USER0 " + std::to_string(user0) + " is not a slowness";
+        return std::nullopt;
+    }
+    const std::string u = lowered(unit);
+    if (u == "s/km") return static_cast<double>(user0);
+    if (u == "s/deg") return user0 / km_per_degree;
+    why = "slowness unit KUSER0 '" + std::string(unit) + "' is neither s/km nor s/deg";
+    return std::nullopt;
+}
+
+std::optional<ReceiverFunction> read_receiver_function(const std::string& name, std::string& why) {
+    if (name.empty()) {
+        why = "empty name";
+        return std::nullopt;
+    }
+    ReceiverFunction rf;
+    rf.name = name;
+    int n = 0, nerr = 0;
+    float b = 0, delta = 0;
+    traceio::rsac1(name, {}, n, b, delta, 0, nerr);
+    if (nerr != 0) {
+        why = read_failure(name, nerr);
+        return std::nullopt;
+    }
+    traceio::getnhv("npts", n, nerr);
+    bool even = true;
+    traceio::getlhv("leven", even, nerr);
+    if (!even) {
+        why = "not evenly spaced";
+        return std::nullopt;
+    }
+    if (n < 2 || n > max_samples) {
+        why = std::to_string(n) + " samples (2 to " + std::to_string(max_samples) + " are read)";
+        return std::nullopt;
+    }
+    if (!(std::isfinite(delta) && delta > 0)) {
+        why = "sample interval " + std::to_string(delta) + " is not positive";
+        return std::nullopt;
+    }
+    if (!std::isfinite(b)) {
+        why = "begin time B is not finite";
+        return std::nullopt;
+    }
+    rf.samples.resize(static_cast<std::size_t>(n));
+    traceio::rsac1(name, rf.samples, n, b, delta, n, nerr);
+    if (nerr != 0 || n != static_cast<int>(rf.samples.size())) {
+        why = read_failure(name, nerr == 0 ? traceio::ERR_READ : nerr);
+        return std::nullopt;
+    }
+    if (!std::ranges::all_of(rf.samples, [](float v) { return std::isfinite(v); })) {
+        why = "a sample is not finite";
+        return std::nullopt;
+    }
+    float user0 = traceio::FUNDEF;
+    std::string unit;
+    traceio::getfhv("user0", user0, nerr);
+    traceio::getkhv("kuser0", unit, nerr);
+    const auto p = slowness_from_header(user0, unit, why);
+    if (!p) return std::nullopt;
+    rf.begin = b;
+    rf.delta = delta;
+    rf.slowness = *p;
+    return rf;
+}
+
+double direct_p_amplitude(const ReceiverFunction& rf) {
+    double largest = 0;
+    for (std::size_t i = 0; i < rf.samples.size(); ++i) {
+        const double t = rf.begin + rf.delta * static_cast<double>(i);
+        if (std::abs(t) <= direct_p_window) largest = std::max(largest, double{rf.samples[i]});
+    }
+    return largest;
+}
+
+Gathered gather(const NameList& list, std::string_view tool, bool normalise) {
+    Gathered g;
+    g.left_out = list.skipped_lines;
+    for (const Named& n : list.names) {
+        std::string why;
+        auto rf = read_receiver_function(n.name, why);
+        if (rf && !g.used.empty() &&
+            std::abs(rf->delta - g.used.front().delta) > interval_tolerance * g.used.front().delta)
+            why = "sample interval " + std::to_string(rf->delta) + " s differs from " +
+                  std::to_string(g.used.front().delta) + " s of '" + g.used.front().name + "'";
+        else if (rf && normalise) {
+            const double a = direct_p_amplitude(*rf);
+            if (a > 0)
+                for (float& v : rf->samples) v = static_cast<float>(v / a);
+            else
+                why = "no positive direct P within 0.5 s of zero lag";
+        }
+        if (rf && why.empty()) {
+            g.used.push_back(std::move(*rf));
+            continue;
+        }
+        console::err() << tool << ": left out '" << n.name << "'" << where(n) << ": " << why
+                       << '\n';
+        ++g.left_out;
+    }
+    if (g.left_out > 0)
+        console::err() << tool << ": " << g.used.size() << " of "
+                       << list.names.size() + static_cast<std::size_t>(list.skipped_lines)
+                       << " receiver functions used\n";
+    return g;
+}
+
+Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,
+                           bool normalise) {
+    const NameList list = input_names(files, tool);
+    if (list.names.empty() && list.skipped_lines == 0)
+        throw console::Ending(1, std::string(tool) + ": no receiver functions named");
+    Gathered g = gather(list, tool, normalise);
+    if (g.used.size() < 2)
+        throw console::Ending(1, std::string(tool) + ": " + std::to_string(g.used.size()) +
+                                     " usable receiver function(s); a stack needs at least two");
+    return g;
+}
+
+} // namespace rfkit

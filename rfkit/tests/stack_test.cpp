@@ -1,0 +1,105 @@
+// rfkit stack on receiver functions of a known crust.
+#include "rfkit/hkstack.hpp"
+#include "rftest/scratch.hpp"
+#include "synthetic_rfs.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rfkit::testing;
+
+struct Trace {
+    std::vector<float> y;
+    float b = 0, dt = 0, user0 = 0, user1 = 0;
+    long peak_after(float t0) const {
+        const auto first = static_cast<long>(std::ceil((t0 - b) / dt));
+        return std::max_element(y.begin() + first, y.end()) - y.begin();
+    }
+};
+
+Trace read(const std::string& name) {
+    Trace t;
+    t.y.resize(20000);
+    int n = 0, nerr = 0;
+    traceio::rsac1(name, t.y, n, t.b, t.dt, static_cast<int>(t.y.size()), nerr);
+    EXPECT_EQ(nerr, 0);
+    t.y.resize(static_cast<std::size_t>(n));
+    traceio::getfhv("user0", t.user0, nerr);
+    traceio::getfhv("user1", t.user1, nerr);
+    return t;
+}
+
+// Receiver functions at 20 slownesses from 0.04 to 0.08 s/km moved to 0.06:
+// the stack's Moho Ps lies within one sample of its ray-theory time at 0.06
+// s/km, and on the depth axis near the crust's 35 km.
+TEST(RfkitStack, PutsTheMohoPsAtItsReferenceSlownessTime) {
+    rftest::TempDir dir;
+    const Crust crust{35, 6.3, 1.75};
+    auto args = synthetic_rfs(dir.path(), crust, 20);
+    args.insert(args.begin(), {"stack", "-o", dir.path("stack.sac")});
+    auto o = run_rfkit(args);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const Trace t = read(dir.path("stack.sac"));
+    EXPECT_EQ(t.user0, 0.06f);
+    EXPECT_EQ(t.user1, 20.0f);
+    const double ps = rfkit::phase_times(crust.h, crust.kappa, crust.vp, 0.06)->ps;
+    const double found = t.b + t.dt * static_cast<double>(t.peak_after(2.0f));
+    EXPECT_NEAR(found, ps, t.dt) << "Moho Ps of the stack";
+
+    args[1] = "-depth";
+    args[2] = "0.5";
+    args.insert(args.begin() + 1, {"-o", dir.path("depth.sac")});
+    o = run_rfkit(args);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const Trace d = read(dir.path("depth.sac"));
+    EXPECT_NEAR(d.b + d.dt * static_cast<double>(d.peak_after(15.0f)), 35.0, 1.0);
+}
+
+// Refusals: no output named, too few usable files, a slowness beyond the
+// reference Earth's P speed; a file left out is named and fails the run.
+TEST(RfkitStack, RefusesWhatItCannotStackAndNamesWhatItLeavesOut) {
+    rftest::TempDir dir;
+    const auto rfs = synthetic_rfs(dir.path(), Crust{}, 3);
+    const std::string out = dir.path("out.sac");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string said;
+        bool written;
+    };
+    const std::vector<Case> cases{
+        {{"stack", rfs[0], rfs[1]}, 1, "no output named (-o file)", false},
+        {{"stack", "-o", out, rfs[0], dir.path("none.sac")},
+         1,
+         "1 usable receiver function(s); a stack needs at least two",
+         false},
+        {{"stack", "-o", out, "-p", "0.2", rfs[0], rfs[1]},
+         1,
+         "slowness 0.200000 s/km reaches beyond the reference P speed",
+         false},
+        {{"stack", "-o", out, "-depth", "0.001", rfs[0], rfs[1]}, 1, "depth step", false},
+        {{"stack", "-o", out, rfs[0], dir.path("none.sac"), rfs[1], rfs[2]},
+         1,
+         "left out '" + dir.path("none.sac") + "': no such file",
+         true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(out);
+        const auto o = run_rfkit(c.args);
+        SCOPED_TRACE(o.err);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_NE(o.err.find(c.said), std::string::npos) << c.said;
+        EXPECT_EQ(std::filesystem::exists(out), c.written);
+    }
+}
+
+} // namespace

@@ -1,0 +1,135 @@
+// Ordinary mistakes of a new user, each with the message that names it and,
+// in a job list, the line; and the forms that must go on working.
+#include "support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using wltest::run;
+
+class Mistakes : public ::testing::Test {
+  protected:
+    wltest::TempDir dir;
+    std::string w = wltest::write_trace(dir.path("w"), wltest::pulse(200, 60), 0.0f, 0.25f);
+    std::string out = dir.path("out");
+    std::string line(const std::string& window, const std::string& output) const {
+        return w + " " + window + " " + w + " - - " + output + "\n";
+    }
+};
+
+// Each of these once ran with default settings and status 0, or said nothing.
+TEST_F(Mistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
+    const std::string gauss = "STOP **Gaussian width must be above 0 (-freq or -pars).\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"--freq", "2.5"}, " **Unrecognized parameter: --freq\n"},
+        {{"-frq", "2.5"}, " **Unrecognized parameter: -frq\n"},
+        {{"-wl", "0.01", "-x"}, " **Unrecognized parameter: -x\n"},
+        {{"-"}, " **Unrecognized parameter: -\n"},
+        {{"-freq", "0"}, gauss.c_str()},
+        {{"-freq", "-1"}, gauss.c_str()},
+        {{"-pars", "0.001", "0"}, gauss.c_str()},
+        {{"-freq", "2", "-pars", "0.01", "-3"}, gauss.c_str()},
+    };
+    for (const auto& c : cases) {
+        const auto o = run(c.args, line("0 40", out));
+        EXPECT_EQ(o.status, 1) << c.err;
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_EQ(o.out, "");
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.err;
+    }
+}
+
+// A forgotten output name once turned the run into an input list that read
+// nothing and ended with status 0; a window given with job lines was
+// silently replaced by theirs.
+TEST_F(Mistakes, NamesAndWindowNeedTheirMode) {
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"-wavelet", "0", "40", w, w},
+         " **A job on the command line needs three file names (wavelet, decon input, output); 2 "
+         "given.\n"},
+        {{w},
+         " **A job on the command line needs three file names (wavelet, decon input, "
+         "output); 1 given.\n"},
+        {{"-wavelet", "0", "40"},
+         " **-wavelet is for a job named on the command line; job "
+         "lines give their own window.\n"},
+    };
+    for (const auto& c : cases) {
+        const auto o = run(c.args, line("0 40", out));
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(Mistakes, HelpRunsNothing) {
+    for (const char* h : {"-h", "-help", "--help"}) {
+        const auto o = run({"-wl", "0.01", h}, line("0 40", out));
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.out.rfind("Usage: marrick", 0), 0u) << h;
+        EXPECT_NE(o.out.find("wavelet-file window-start window-end decon-file - - output-file"),
+                  std::string::npos);
+        EXPECT_EQ(o.err, "");
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(Mistakes, NegativeValuesAndNamesStillPass) {
+    const auto o = run({"-wavelet", "-5", "40", "-shift", "-2", w, w, out});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(wltest::read_trace(out).b, 2.0f);
+}
+
+// A DOS line end once became part of the output name; a blank line stopped
+// the run; a comment was a job.
+TEST_F(Mistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
+    std::string second = line("0 40", dir.path("second"));
+    second.insert(second.size() - 1, "\r");
+    const auto o = run({}, "# station A\r\n  " + line("0 40", out) + "\n   \n\t\n" + second);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, out + "\n" + dir.path("second") + "\n");
+    EXPECT_EQ(o.err, "");
+    EXPECT_TRUE(std::filesystem::exists(dir.path("second")));
+}
+
+// A window after the trace once ended with "Wavelet is zero"; a missing
+// file did not say which.  Each is named with its line, and the run goes
+// on where the job alone is lost.
+TEST_F(Mistakes, JobMistakesNameTheirLineFileAndReason) {
+    const std::string none = dir.path("none");
+    const auto o = run({}, line("300 320", dir.path("a")) + line("0 40", dir.path("b")) + w +
+                               " 0 40 " + none + " - - " + out + "\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, dir.path("b") + "\n");
+    EXPECT_EQ(o.err,
+              " **Window 300 to 320 s lies wholly outside the wavelet trace (0 to 49.75 s).\n"
+              "  line 1, file '" +
+                  w +
+                  "'\n"
+                  "STOP **Trouble reading decon input file.\n"
+                  "  line 3, file '" +
+                  none + "': No such file or directory\n");
+    const auto cl = run({"-wavelet", "-80", "-60", w, w, out});
+    EXPECT_EQ(cl.status, 1);
+    EXPECT_EQ(cl.err,
+              " **Window -80 to -60 s lies wholly outside the wavelet trace (0 to 49.75 s).\n"
+              "  file '" +
+                  w + "'\n");
+}
+
+TEST_F(Mistakes, AValueOnALineThatIsNoNumberNamesTheLine) {
+    const auto o = run({}, line("0 40", out) + w + " 0 4O " + w + " - - x\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, " **Invalid window end.\n  line 2\n");
+}
+
+} // namespace
