@@ -4,14 +4,19 @@
 #include "numerics/constants.hpp"
 
 #include "pow2.hpp"
+#include "radix2.hpp"
 
 #include "console/console.hpp"
 #include "traceio/textutil.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace numerics {
 
@@ -26,31 +31,49 @@ std::complex<float> unit(float angle) {
     return {std::cos(angle), std::sin(angle)};
 }
 
-// Bit-reversal permutation by pairwise swaps.
-void bit_reverse(std::span<std::complex<float>> z, int m) {
-    int j = 0;
-    for (int i = 0; i < m - 1; ++i) {
-        if (i < j) std::swap(z[i], z[j]);
-        int bit = m >> 1;
-        while (bit >= 1 && j >= bit) {
-            j -= bit;
-            bit >>= 1;
-        }
-        j += bit;
+// Factors of the complex transform, one table per direction: at span s the
+// factor of offset q is e^{i isign pi q/s}, the angle formed in single
+// precision exactly as it always has been (sign times pi, times q, over s).
+// A stage's factors do not depend on the transform length, so one table
+// serves every length up to the longest transform made so far.
+const detail::StageTwiddles& fft_twiddles(int m, int isign) {
+    thread_local detail::StageTwiddles forward_table, inverse_table;
+    const float sign = isign < 0 ? -1.0f : 1.0f;
+    return detail::serve(isign < 0 ? forward_table : inverse_table, m,
+                         [sign](int span, float* re, float* im) {
+                             for (int q = 0; q < span; ++q) {
+                                 const float angle = sign * pi_f_low * static_cast<float>(q) /
+                                                     static_cast<float>(span);
+                                 const std::complex<float> w = unit(angle);
+                                 re[q] = w.real();
+                                 im[q] = w.imag();
+                             }
+                         });
+}
+
+// Factors e^{i k theta}, k = 1 .. h/2-1, theta = sgn pi/h, of the pairing
+// step for one half-length h and direction, computed once and kept.
+const std::vector<std::complex<float>>& pair_twiddles(int h, float sgn) {
+    thread_local std::array<std::vector<std::complex<float>>, 64> tables;
+    auto& t = tables[2 * std::countr_zero(static_cast<unsigned>(h)) + (sgn > 0.0f ? 1 : 0)];
+    if (t.empty()) {
+        const float theta = sgn * pi_f / static_cast<float>(h);
+        t.resize(static_cast<std::size_t>(std::max(h / 2, 1)));
+        for (int k = 1; k <= h / 2 - 1; ++k) t[k] = unit(static_cast<float>(k) * theta);
     }
+    return t;
 }
 
 // Separates the half-length complex transform into the real series' spectrum
 // (and back: the same step with the opposite angle and sign).  x holds h
 // complex values; element k is paired with h - k.
 void pair_terms(std::span<float> x, int h, float sgn) {
-    const float theta = sgn * pi_f / static_cast<float>(h);
+    const std::vector<std::complex<float>>& w = pair_twiddles(h, sgn);
     for (int k = 1; k <= h / 2 - 1; ++k) {
         const int a = 2 * k, b = 2 * (h - k);
         const float sR = x[a] + x[b], dR = x[a] - x[b];
         const float sI = x[a + 1] + x[b + 1], dI = x[a + 1] - x[b + 1];
-        const std::complex<float> w = unit(static_cast<float>(k) * theta);
-        const float wr = w.real(), wi = w.imag();
+        const float wr = w[k].real(), wi = w[k].imag();
         const float m = dR * wr - sI * wi;
         const float p = wr * sI + wi * dR;
         x[a] = (sR - sgn * p) / 2.0f;
@@ -66,23 +89,7 @@ void pair_terms(std::span<float> x, int h, float sgn) {
 void fft(std::span<std::complex<float>> z, int m, int isign) {
     if (!power_of_two(m) || static_cast<std::size_t>(m) > z.size())
         throw std::invalid_argument("fft: length is not a power of two within the array");
-    bit_reverse(z, m);
-    const float sign = isign < 0 ? -1.0f : 1.0f;
-    for (int span = 1; span < m; span *= 2) {
-        for (int q = 0; q < span; ++q) {
-            const float angle = sign * pi_f_low * static_cast<float>(q) / static_cast<float>(span);
-            const std::complex<float> w = unit(angle);
-            const float wr = w.real(), wi = w.imag();
-            for (int r = q; r < m; r += 2 * span) {
-                std::complex<float>& a = z[r];
-                std::complex<float>& b = z[r + span];
-                const float tr = wr * b.real() - wi * b.imag();
-                const float ti = wr * b.imag() + wi * b.real();
-                b = {a.real() - tr, a.imag() - ti};
-                a = {a.real() + tr, a.imag() + ti};
-            }
-        }
-    }
+    detail::radix2(reinterpret_cast<float*>(z.data()), m, fft_twiddles(m, isign));
 }
 
 void locast(std::string_view word, int& inverse, int& forward) {
