@@ -8,6 +8,7 @@
 #include "simd.hpp"
 
 #include "console/console.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <array>
@@ -148,8 +149,7 @@ void fft(std::span<std::complex<float>> z, int m, int isign) {
 void locast(std::string_view word, int& inverse, int& forward) {
     inverse = 0;
     forward = 0;
-    std::string_view w = word;
-    while (!w.empty() && w.back() == ' ') w.remove_suffix(1);
+    const std::string_view w = traceio::trimmed(word);
     if (w == "forward") {
         forward = 1;
     } else if (w == "inverse") {
