@@ -3,6 +3,8 @@
 #include "console/console.hpp"
 #include "console/outputs.hpp"
 
+#include "traceio/textutil.hpp"
+
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -120,27 +122,17 @@ int run(const std::function<int()>& body) {
     return status;
 }
 
-namespace {
-
-std::string_view without_trailing_blanks(std::string_view s) {
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(0, last == std::string_view::npos ? 0 : last + 1);
-}
-
-} // namespace
-
 bool looks_like_option(std::string_view arg) {
     if (arg.empty() || arg.front() != '-') return false;
     // A negative number is a value or a name, never an option.
-    const std::string text(without_trailing_blanks(arg));
+    const std::string text(traceio::trimmed(arg));
     char* end = nullptr;
     std::strtod(text.c_str(), &end);
     return end == text.c_str() || *end != '\0';
 }
 
 void unrecognized(std::string_view arg) {
-    throw Ending(
-        1, Record().text("**Unrecognized parameter: ").text(without_trailing_blanks(arg)).str());
+    throw Ending(1, Record().text("**Unrecognized parameter: ").text(traceio::trimmed(arg)).str());
 }
 
 bool help_asked(std::span<const std::string> args) {

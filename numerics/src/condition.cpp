@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace numerics {
 
 namespace {
@@ -103,6 +107,34 @@ float hermite(float g, float h, float f, float e, float m, float o, float eps) {
            dl * f * c2 / e2 + dr * f2 * c / e2;
 }
 
+#if defined(__SSE2__)
+// weight() on four lanes.
+__m128 weight4(__m128 s, __m128 eps) {
+    const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), s);
+    const __m128 big = _mm_cmpgt_ps(a, eps); // false for NaN, as !(a > eps)
+    return _mm_div_ps(_mm_set1_ps(1.0f), _mm_or_ps(_mm_and_ps(big, a), _mm_andnot_ps(big, eps)));
+}
+
+// hermite() on four lanes, operation for operation in the same order.
+__m128 hermite4(__m128 g, __m128 h, __m128 f, __m128 e, __m128 m, __m128 o, __m128 eps) {
+    const __m128 c = _mm_sub_ps(f, e);
+    const __m128 l = _mm_div_ps(_mm_sub_ps(h, g), e);
+    const __m128 wm = weight4(m, eps), wl = weight4(l, eps), wo = weight4(o, eps);
+    const __m128 lwl = _mm_mul_ps(l, wl);
+    const __m128 dl = _mm_div_ps(_mm_add_ps(_mm_mul_ps(m, wm), lwl), _mm_add_ps(wm, wl));
+    const __m128 dr = _mm_div_ps(_mm_add_ps(_mm_mul_ps(o, wo), lwl), _mm_add_ps(wo, wl));
+    const __m128 c2 = _mm_mul_ps(c, c), f2 = _mm_mul_ps(f, f), e2 = _mm_mul_ps(e, e);
+    const __m128 e3 = _mm_mul_ps(e2, e), two = _mm_set1_ps(2.0f);
+    const __m128 a =
+        _mm_add_ps(_mm_div_ps(c2, e2), _mm_div_ps(_mm_mul_ps(_mm_mul_ps(two, f), c2), e3));
+    const __m128 b =
+        _mm_sub_ps(_mm_div_ps(f2, e2), _mm_div_ps(_mm_mul_ps(_mm_mul_ps(two, c), f2), e3));
+    const __m128 left = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(dl, f), c2), e2);
+    const __m128 right = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(dr, f2), c), e2);
+    return _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(a, g), _mm_mul_ps(b, h)), left), right);
+}
+#endif
+
 } // namespace
 
 float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, float t) {
@@ -130,6 +162,66 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     const float m = L < 2 ? l : (g - sample(y, L - 1)) / dx;
     const float o = L + 1 >= n ? l : (sample(y, L + 2) - h) / dx;
     return hermite(g, h, f, e, m, o, eps);
+}
+
+void wigint(float x1, std::span<const float> y, int n, float dx, float epsi,
+            std::span<const float> t, std::span<float> out) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Four times at once: the cases that need no interpolation (a time at a
+    // sample, far outside the data, not a number) and the neighbours are
+    // settled lane by lane as the single routine does; the cubic, where all
+    // the divisions are, runs on the four lanes together.
+    const float eps = epsi > 0.0f ? epsi : 1.0e-4f;
+    for (; i + 4 <= t.size(); i += 4) {
+        alignas(16) float g[4], h[4], before[4], after[4], f[4], done[4];
+        alignas(16) std::int32_t first[4], last[4]; // all bits set: use the interval slope
+        bool settled[4];
+        for (int k = 0; k < 4; ++k) {
+            const float tk = t[i + k];
+            const float q = (tk - x1) / dx;
+            settled[k] = true;
+            g[k] = h[k] = before[k] = after[k] = f[k] = done[k] = 0.0f;
+            first[k] = last[k] = 0;
+            if (std::isnan(q)) {
+                done[k] = std::numeric_limits<float>::quiet_NaN();
+                continue;
+            }
+            if (q <= -4.0f || q >= 2.0e9f) {
+                done[k] = 0.0f;
+                continue;
+            }
+            const long j = static_cast<long>(std::floor(q));
+            f[k] = (tk - x1) - static_cast<float>(j) * dx;
+            if (f[k] == 0.0f) {
+                done[k] = sample(y, j + 1);
+                continue;
+            }
+            const long L = j + 1;
+            settled[k] = false;
+            g[k] = sample(y, L);
+            h[k] = sample(y, L + 1);
+            before[k] = sample(y, L - 1);
+            after[k] = sample(y, L + 2);
+            first[k] = L < 2 ? -1 : 0;
+            last[k] = L + 1 >= n ? -1 : 0;
+        }
+        const __m128 vg = _mm_load_ps(g), vh = _mm_load_ps(h), e = _mm_set1_ps(dx);
+        const __m128 l = _mm_div_ps(_mm_sub_ps(vh, vg), e);
+        const __m128 at_first = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<__m128i*>(first)));
+        const __m128 at_last = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<__m128i*>(last)));
+        const __m128 m = _mm_div_ps(_mm_sub_ps(vg, _mm_load_ps(before)), e);
+        const __m128 o = _mm_div_ps(_mm_sub_ps(_mm_load_ps(after), vh), e);
+        const __m128 r = hermite4(vg, vh, _mm_load_ps(f), e,
+                                  _mm_or_ps(_mm_and_ps(at_first, l), _mm_andnot_ps(at_first, m)),
+                                  _mm_or_ps(_mm_and_ps(at_last, l), _mm_andnot_ps(at_last, o)),
+                                  _mm_set1_ps(eps));
+        alignas(16) float value[4];
+        _mm_store_ps(value, r);
+        for (int k = 0; k < 4; ++k) out[i + k] = settled[k] ? done[k] : value[k];
+    }
+#endif
+    for (; i < t.size(); ++i) out[i] = wigint(x1, y, n, dx, epsi, t[i]);
 }
 
 float wigint(std::span<const float> x, std::span<const float> y, int n, float epsi, float t) {

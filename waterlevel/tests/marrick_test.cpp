@@ -159,6 +159,13 @@ TEST_F(Marrick, NoSampleOfAnEarlierJobLeaksIntoALaterOne) {
     const auto alone = wltest::read_trace(out);
     ASSERT_EQ(run({}, big + " 0 60 " + big + " - - " + dir.path("x") + "\n" + line).status, 0);
     EXPECT_EQ(wltest::read_trace(out).y, alone.y);
+    // Buffers are cleared only as far as anything was written: a longer
+    // transform before, and a job skipped after its samples were read, leave
+    // no trace either.
+    const std::string skipped = big + " 500 600 " + big + " - - " + dir.path("y") + "\n";
+    EXPECT_EQ(
+        run({}, big + " 0 60 " + big + " - - " + dir.path("x") + "\n" + skipped + line).status, 1);
+    EXPECT_EQ(wltest::read_trace(out).y, alone.y);
 }
 
 TEST_F(Marrick, InformationLineFillsTooWideFieldsWithAsterisks) {
