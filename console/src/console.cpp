@@ -1,6 +1,7 @@
 // How the programs stop, pause and talk: every early end is a thrown Ending
 // that `run` turns into a line on standard error and an exit status.
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 
 #include "traceio/textutil.hpp"
 
@@ -115,6 +116,8 @@ int run(const std::function<int()>& body) {
         err() << Record().text("**Trouble writing standard output.").str() << '\n';
         if (status == 0) status = 1;
     }
+    // Debug files not written were reported as the run went on.
+    if (status == 0 && debug_files_failed()) status = 1;
     err().flush();
     return status;
 }
