@@ -88,6 +88,8 @@ int run(const std::function<int()>& body) {
     // reader ended) makes the write fail, to be reported below or by the
     // trace writer, instead of ending the program silently by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nothing of an earlier run in the same process (tests drive many).
+    clear_debug_failures();
     int status = 1;
     try {
         status = body();

@@ -78,4 +78,8 @@ bool debug_files_failed() {
     return debug_failed;
 }
 
+void clear_debug_failures() {
+    debug_failed = false;
+}
+
 } // namespace console

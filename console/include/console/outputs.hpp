@@ -43,7 +43,9 @@ std::string debug_path(std::string_view file);
 // `concerning` names.  The run goes on and ends with status 1 (`run`).
 void debug_file_failed(std::string_view path, int error);
 
-// True once a debug file could not be written in this run.
+// True once a debug file could not be written in this run; `run` clears it
+// when a run begins (tests drive many runs in one process).
 bool debug_files_failed();
+void clear_debug_failures();
 
 } // namespace console
