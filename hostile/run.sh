@@ -631,11 +631,13 @@ signals() {
     intact good.mod_sp.z; cases=$((cases + 1))
 
     # Interrupted at some moment of a long batch (job control on, so that a
-    # background program does not start with SIGINT ignored).
+    # background program does not start with SIGINT ignored).  The batch is
+    # seconds long even in an optimised build, so that the signal comes while
+    # it runs (100 jobs of 32768 points took less than the 0.3 s waited).
     local i sig pid status
     forge w2.sac npts=30000 b=-40 pulse=0:1
     forge d2.sac npts=30000 b=-40 pulse=0:1 pulse=3:0.5
-    for i in $(seq 1 100); do printf 'w2.sac 0 1400 d2.sac x x batch%03d.sac\n' "$i"; done >job
+    for i in $(seq 1 3000); do printf 'w2.sac 0 1400 d2.sac x x batch%04d.sac\n' "$i"; done >job
     for sig in INT TERM HUP; do
         label="SIG$sig during a batch"
         rm -f batch*.sac
