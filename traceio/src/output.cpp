@@ -146,10 +146,13 @@ int create_beside(const std::string& target, std::string& temp) {
     const std::string base = target.substr(dir.size()).substr(0, 40);
     const auto seed =
         static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    // Asked once: the name only needs to differ from other writers' names
+    // most of the time, since the exclusive creation settles any clash.
+    static const pid_t pid = ::getpid();
     const Blocked blocked;
     watch_interrupts();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long tag = seed ^ (static_cast<unsigned long>(::getpid()) << 20) ^
+        unsigned long tag = seed ^ (static_cast<unsigned long>(pid) << 20) ^
                             (serial.fetch_add(1) * 2654435761ul);
         std::string suffix;
         for (int c = 0; c < 8; ++c, tag /= 36)

@@ -238,16 +238,18 @@ void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr
     if (count == 0) return;
     const int fd = -nfu;
     const off_t start = static_cast<off_t>(offset) * 4;
-    if (nfu >= 0 || offset < 0 || ::lseek(fd, start, SEEK_SET) < 0) {
+    if (nfu >= 0 || offset < 0) {
         nerr = ERR_READ;
         return;
     }
-    // One transfer for the whole request; a short read (a signal, a pipe)
-    // is continued until all bytes are in or the file ends.
+    // One positioned read for the whole request (the descriptor's own
+    // position is not used or moved); a short read is continued until all
+    // bytes are in or the file ends.
     const std::size_t total = static_cast<std::size_t>(count) * 4;
     std::size_t done = 0;
     while (done < total) {
-        const ssize_t r = ::read(fd, words.data() + done, total - done);
+        const ssize_t r =
+            ::pread(fd, words.data() + done, total - done, start + static_cast<off_t>(done));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
             nerr = ERR_READ;

@@ -170,9 +170,12 @@ TEST(WordTransfers, ReadAndWriteAtOffsets) {
     zrabs(fd, words, 0, 0, e);
     EXPECT_EQ(e, 0);
 
-    // A negative offset writes right after the previous transfer.
+    // A negative offset writes right after the previous write: a read in
+    // between, at another offset, leaves the position alone.
     const std::string a = "AAAABBBB", b = "CCCC";
     zwabs(fd, raw(a), 2, 0, e);
+    zrabs(fd, words, 5, 158, e);
+    EXPECT_EQ(e, 0);
     zwabs(fd, raw(b), 1, -1, e);
     EXPECT_EQ(e, 0);
     zwabs(fd, raw(b), -1, 0, e);
