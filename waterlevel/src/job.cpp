@@ -66,8 +66,7 @@ bool good_interval(float delta) {
     console::stop(message, reason);
 }
 
-// A trace read in two stages: its header alone, to check its length before any
-// sample lands in the buffer, then its samples.
+// A trace as read: its sample count, begin time and sample interval.
 struct Trace {
     int n = 0;
     float b = 0.0f;
@@ -84,11 +83,10 @@ void read_samples(const std::string& name, std::span<float> y, Trace& t, int max
     if (nerr != 0) console::stop(trouble, console::file_reason(name, errno));
 }
 
-// Reads into y, whose mark covers all of y until the read has succeeded.
-Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble,
-                 std::size_t& mark) {
-    console::concerning(name);
-    Trace t;
+// The careful reading: the header alone first, to check the sample count
+// before any sample lands in the buffer, then the samples.
+void read_in_two(const std::string& name, std::span<float> y, Trace& t,
+                 std::string_view trouble) {
     int nerr = 0;
     read_samples(name, y, t, 0, trouble);
     // A spectral or x-y file holds no samples in time.
@@ -98,10 +96,30 @@ Trace read_trace(const std::string& name, std::span<float> y, std::string_view t
     traceio::getnhv("npts", npts, nerr);
     if (nerr != 0) console::stop(trouble);
     if (npts > max_samples) console::stop("**File too long, shorten it.");
+    read_samples(name, y, t, max_nfft, trouble);
+}
+
+// Reads into y, whose mark covers all of y until the read has succeeded.
+// A whole trace that fits the buffer with room to spare is read at once,
+// header and samples, and checked afterwards: the same checks, messages and
+// values as the careful reading, for half the file opens.  Anything else (a
+// read that fails, a trace that fills the buffer and may be longer) is read
+// again the careful way, which tells what went wrong.
+Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble,
+                 std::size_t& mark) {
+    console::concerning(name);
+    Trace t;
     const std::size_t before = mark;
     mark = y.size();
-    read_samples(name, y, t, max_nfft, trouble);
-    // The file may have grown since its header was read.
+    int nerr = 0;
+    traceio::rsac1(name, y, t.n, t.b, t.delta, max_nfft, nerr);
+    if (nerr != 0 || static_cast<std::size_t>(t.n) >= y.size()) {
+        read_in_two(name, y, t, trouble);
+    } else {
+        if (const std::string why = traceio::time_series_problem(); !why.empty())
+            refuse("**Not a time series.", why);
+    }
+    // (Read the careful way, the file may have grown since its header was.)
     if (t.n > max_samples) console::stop("**File too long, shorten it.");
     if (t.n < 1) refuse("**Trace has no samples.");
     if (!good_interval(t.delta)) refuse("**Bad sample interval.");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -235,6 +236,37 @@ TEST_F(Marrick, DebugFilesFollowTheirDirectoryVariable) {
                           "\n **Trouble writing debug file " + dir.path("missing/decon.trc") +
                           "\n");
     EXPECT_TRUE(std::filesystem::exists(out));
+}
+
+// A trace is read with its header in one go where it can be; a file whose
+// samples fall short of its header must still be judged by that header (a
+// spectral or too long file) and not merely reported as unreadable.
+TEST_F(Marrick, FilesShortOfTheirSamplesAreJudgedByTheirHeaders) {
+    // A copy of w with header word `word` set (big-endian), cut to 632 + 400 bytes.
+    const auto cut = [&](const std::string& name, int word, std::uint32_t value) {
+        const std::string p = dir.path(name);
+        std::filesystem::copy_file(w, p);
+        {
+            std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(4 * word);
+            for (int shift = 24; shift >= 0; shift -= 8) f.put(static_cast<char>(value >> shift));
+        }
+        std::filesystem::resize_file(p, 632 + 400);
+        return p;
+    };
+    const struct {
+        std::string file;
+        const char* said;
+    } cases[] = {
+        {cut("spectral", 85, 2), "STOP **Not a time series.\n"}, // IFTYPE IRLIM
+        {cut("long", 79, 50000), "STOP **File too long, shorten it.\n"}, // NPTS
+        {cut("short", 79, 200), "STOP **Trouble reading wavelet input file.\n"},
+    };
+    for (const auto& c : cases) {
+        const auto o = run({"-wavelet", "0", "40", c.file, w, out});
+        EXPECT_EQ(o.said, c.said) << c.file;
+        EXPECT_EQ(o.status, 1) << c.file;
+    }
 }
 
 TEST_F(Marrick, FailureMessagesAndStatuses) {
