@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 #include <unistd.h>
 
@@ -175,7 +174,8 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
         return;
     }
     int nfu = 0;
-    zopenc(nfu, name, 0, 1, 0, nerr);
+    bool regular = false;
+    zopenc(nfu, name, 0, 1, 0, nerr, &regular);
     if (nerr != 0) {
         nerr = nerr == ERR_FILE_DENIED ? ERR_DENIED : ERR_OPEN;
         return;
@@ -183,8 +183,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
     OpenFile file(nfu, name);
     // Only a regular file holds a trace: a directory or a FIFO is refused
     // before any read could fail oddly or wait for a writer.
-    struct stat st {};
-    if (::fstat(-nfu, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!regular) {
         nerr = ERR_OPEN;
         return;
     }

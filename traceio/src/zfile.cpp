@@ -54,7 +54,8 @@ void clear_nonblocking(int fd) {
 
 } // namespace
 
-void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords*/, int& nerr) {
+void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords*/, int& nerr,
+            bool* regular) {
     nerr = 0;
     std::string_view stripped;
     if (!strip_name(name, stripped)) {
@@ -88,8 +89,12 @@ void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords
     }
     // Reading a regular file never waits, so the flag only matters (and is
     // only cleared) for anything else.
-    struct stat st {};
-    if (ronly != 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) clear_nonblocking(fd);
+    if (ronly != 0) {
+        struct stat st {};
+        const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        if (!plain) clear_nonblocking(fd);
+        if (regular != nullptr) *regular = plain;
+    }
     nfu = -fd;
 }
 

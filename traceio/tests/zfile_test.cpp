@@ -64,6 +64,26 @@ TEST(Zopenc, CreateModesAndErrors) {
     }));
 }
 
+// A read-only open tells a regular file from anything else, for a reader
+// that takes only regular files; a FIFO opens at once, writer or not.
+TEST(Zopenc, ReadOnlyOpenTellsARegularFile) {
+    Scratch s;
+    spit(s.path("file"), Bytes{1, 2, 3, 4});
+    ASSERT_EQ(::mkfifo(s.path("fifo").c_str(), 0600), 0);
+    const struct {
+        std::string name;
+        bool regular;
+    } cases[] = {{s.path("file"), true}, {s.path(), false}, {s.path("fifo"), false}};
+    for (const auto& c : cases) {
+        int fd = 0, e = -1;
+        bool regular = !c.regular;
+        zopenc(fd, c.name, 0, 1, 0, e, &regular);
+        ASSERT_EQ(e, 0) << c.name;
+        EXPECT_EQ(regular, c.regular) << c.name;
+        zclosec(fd);
+    }
+}
+
 TEST(Zopenc, PipeToACommandIsCompleteWhenClosed) {
     Scratch s;
     int fd = 0, e = 0;

@@ -30,7 +30,10 @@ namespace traceio {
 // command and writes to it).  create 0: must exist; bit 2 set: create if
 // missing; other non-zero: create or empty.  Errors: ERR_FILE_DENIED
 // (permission denied), ERR_FILE_OPEN (any other cause); nfu is then unchanged.
-void zopenc(int& nfu, std::string_view name, int create, int ronly, int nwords, int& nerr);
+// A read-only open of a file (not a command) sets *regular, when given, to
+// whether it is a regular file, as the open learns anyway.
+void zopenc(int& nfu, std::string_view name, int create, int ronly, int nwords, int& nerr,
+            bool* regular = nullptr);
 
 // Opens the memory file prefix+name (flags bit 0: read-only, bit 1: create) and
 // sizes it to nwords words unless nwords is 0.  Error ERR_FILE_OPEN, with a
