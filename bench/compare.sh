@@ -18,6 +18,14 @@
 # previous run stay and every output replaces one (a pipeline run again),
 # which costs the file system more for every contender alike.
 #
+# The job sets live in a memory file system (/dev/shm) when there is one, or
+# under BENCH_TMP when that is set.  On a disk file system, creating a file
+# can cost far more than the job that writes it and depend on the file
+# system's history rather than on the program: an ext4 file system without a
+# journal, for one, passes over every inode freed in the last minute before it
+# hands out a new one, so each round's removed outputs slow the next round's
+# creations, for every contender alike, and the ratio drifts towards one.
+#
 # Usage: bench/compare.sh [NEW_BIN [BASE_BIN]]
 #   NEW_BIN   programs and bench_* job makers of this tree (default
 #             build-bench/bin, as `make bench` builds it)
@@ -27,6 +35,8 @@
 #             later runs
 #   ROUNDS    rounds of runs (default 7)
 #   REPLACE   1: outputs replace the files of the previous run
+#   BENCH_TMP folder for the job sets (default /dev/shm if writable, else
+#             the usual temporary folder)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -62,7 +72,9 @@ elif [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import numpy' 2>/dev/null; 
     python=/usr/bin/python3
 fi
 
-work=$(mktemp -d)
+scratch=${BENCH_TMP:-}
+if [ -z "$scratch" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then scratch=/dev/shm; fi
+work=$(mktemp -d ${scratch:+-p "$scratch"})
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/wl" "$work/mt"
 "$new/bench_marrick" --make-jobs "$work/wl"
@@ -96,7 +108,8 @@ done
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 model=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1)
-echo "== CPU time per job, median of $rounds rounds (${model:-unknown CPU}, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
+fs=$(df -T "$work" 2>/dev/null | awk 'NR == 2 { print $2 }')
+echo "== CPU time per job, median of $rounds rounds (${model:-unknown CPU}, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); job sets on ${fs:-?} at $work)"
 report() {
     local name=$1 jobs=$2 tag=$3 target_base=$4 target_numpy=$5
     local b n
