@@ -5,7 +5,8 @@
 set -euo pipefail
 bin=${1:-build-bench/bin}
 [ -x "$bin/marrick" ] && [ -x "$bin/bench_marrick" ] || { echo "marrick or bench_marrick not built"; exit 0; }
-dir=$(mktemp -d)
+. "$(dirname "$0")/scratch.sh"
+dir=$(scratch_dir)
 trap 'rm -rf "$dir"' EXIT
 "$bin/bench_marrick" --make-jobs "$dir"
 start=$(date +%s.%N)

@@ -5,7 +5,8 @@
 set -euo pipefail
 bin=${1:-build-bench/bin}
 [ -x "$bin/tolvane" ] && [ -x "$bin/bench_tolvane" ] || { echo "tolvane or bench_tolvane not built"; exit 0; }
-dir=$(mktemp -d)
+. "$(dirname "$0")/scratch.sh"
+dir=$(scratch_dir)
 trap 'rm -rf "$dir"' EXIT
 "$bin/bench_tolvane" --make-jobs "$dir"
 start=$(date +%s.%N)

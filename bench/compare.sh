@@ -72,9 +72,8 @@ elif [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import numpy' 2>/dev/null; 
     python=/usr/bin/python3
 fi
 
-scratch=${BENCH_TMP:-}
-if [ -z "$scratch" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then scratch=/dev/shm; fi
-work=$(mktemp -d ${scratch:+-p "$scratch"})
+. "$here/scratch.sh"
+work=$(scratch_dir)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/wl" "$work/mt"
 "$new/bench_marrick" --make-jobs "$work/wl"
