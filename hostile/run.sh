@@ -630,13 +630,14 @@ signals() {
     (ulimit -c 0 -f 8; run "$xfsz" "" list $kestrum -sps 20 -p 0.06 s/km) || exit 1
     intact good.mod_sp.z; cases=$((cases + 1))
 
-    # Interrupted at some moment of a long batch (job control on, so that a
-    # background program does not start with SIGINT ignored).
+    # Interrupted at some moment of a long batch, also killed outright (job
+    # control on, so that a background program does not start with SIGINT
+    # ignored).
     local i sig pid status
     forge w2.sac npts=30000 b=-40 pulse=0:1
     forge d2.sac npts=30000 b=-40 pulse=0:1 pulse=3:0.5
     for i in $(seq 1 100); do printf 'w2.sac 0 1400 d2.sac x x batch%03d.sac\n' "$i"; done >job
-    for sig in INT TERM HUP; do
+    for sig in INT TERM HUP KILL; do
         label="SIG$sig during a batch"
         rm -f batch*.sac
         set -m
