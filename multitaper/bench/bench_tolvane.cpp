@@ -3,7 +3,8 @@
 //
 // bench_tolvane --make-jobs DIR writes a station pair (20 samples per second)
 // and the 200-line job list of 60 s windows that bench/batch_tolvane.sh and
-// bench/compare.sh time through the program itself.
+// bench/compare.sh time through the program itself; its outputs are 200 new
+// files DIR/out/rf<j>.sac.
 #include "../tests/synthetic.hpp"
 #include "console/console.hpp"
 #include "multitaper/slepian.hpp"
@@ -91,7 +92,8 @@ int main(int argc, char** argv) {
         std::ofstream list(dir + "/jobs.txt");
         const std::string line = station_line(dir, 0.05f, 60.0f, "rf.sac");
         const std::string stem = line.substr(0, line.rfind("rf.sac"));
-        for (int j = 0; j < 200; ++j) list << stem << "rf" << j % 10 << ".sac\n";
+        std::filesystem::create_directory(dir + "/out");
+        for (int j = 0; j < 200; ++j) list << stem << "out/rf" << j << ".sac\n";
         return list ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);

@@ -48,7 +48,14 @@ int taper_length(float dt) {
 }
 
 void design_tapers(int nwav, TaperSet& t) {
+    // A run of jobs at one sample interval designs its tapers once.  A set
+    // with an unconverged vector (NaN) is designed afresh, so that each job
+    // meets the failure and its pause as the first did.
+    if (t.reusable && t.nwav == nwav) return;
     mtaper(time_bandwidth, nwav, taper_count, taper_rows, t.lambda, t.v);
+    const auto finite = [](double x) { return std::isfinite(x); };
+    t.reusable = std::all_of(t.v.begin(), t.v.end(), finite) &&
+                 std::all_of(t.lambda.begin(), t.lambda.end(), finite);
     t.nwav = nwav;
     t.half = (nwav - 1) / 2;
     // S is accumulated in single precision, each addition rounded back.

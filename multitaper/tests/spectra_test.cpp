@@ -55,6 +55,24 @@ TEST(Tapers, SumAndHalfLength) {
     EXPECT_GT(t.sum, 201.0f);
 }
 
+// Designed sets are kept for their length: asking again for a length the
+// set holds changes nothing, and a set that moved to another length and back
+// holds exactly the tapers of a fresh design.
+TEST(Tapers, KeptForTheirLengthAndRedesignedForAnother) {
+    auto fresh = std::make_unique<TaperSet>(), reused = std::make_unique<TaperSet>();
+    design_tapers(201, *fresh);
+    design_tapers(201, *reused);
+    design_tapers(251, *reused);
+    EXPECT_EQ(reused->nwav, 251);
+    EXPECT_EQ(reused->half, 125);
+    design_tapers(201, *reused);
+    design_tapers(201, *reused);
+    EXPECT_EQ(reused->v, fresh->v);
+    EXPECT_EQ(reused->lambda, fresh->lambda);
+    EXPECT_EQ(reused->sum, fresh->sum);
+    EXPECT_EQ(reused->half, 100);
+}
+
 // The spectra slide the tapers by a quarter of their length from a start
 // 3 s before the window: a unit sample at buffer position p contributes
 // c * sum over segments of v(half - o + p) to the DC term.  This pins the

@@ -164,61 +164,62 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     return hermite(g, h, f, e, m, o, eps);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// wigint() at four times t[0..3] into out[0..3], when all four lie at least
+// one interval after the first sample and two before the end of y, where
+// every neighbour exists: the position, its floor (truncation, one less
+// where that rounded up), the offset and the cubic run on four lanes, and
+// the neighbours come as one row of four samples per time.  Returns false,
+// with nothing written, when a time lies elsewhere or is not a number.
+bool wigint_inside(float x1, std::span<const float> y, int n, float dx, float eps, const float* t,
+                   float* out) {
+    const __m128 e = _mm_set1_ps(dx);
+    const __m128 d = _mm_sub_ps(_mm_loadu_ps(t), _mm_set1_ps(x1));
+    const __m128 q = _mm_div_ps(d, e);
+    // -4 < q < 2e9 (false for NaN); the truncation then fits an int.
+    const __m128 valid =
+        _mm_and_ps(_mm_cmpgt_ps(q, _mm_set1_ps(-4.0f)), _mm_cmplt_ps(q, _mm_set1_ps(2.0e9f)));
+    if (_mm_movemask_ps(valid) != 0xf) return false;
+    __m128i j = _mm_cvttps_epi32(q);
+    j = _mm_add_epi32(j, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(j), q)));
+    alignas(16) std::int32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), j);
+    const long size = static_cast<long>(y.size());
+    for (std::int32_t jk : at)
+        if (jk < 1 || jk + 2L >= size) return false;
+    __m128 row[4]; // y(L-1), y(L), y(L+1), y(L+2) with L = j + 1, 1-based
+    for (int k = 0; k < 4; ++k) row[k] = _mm_loadu_ps(y.data() + at[k] - 1);
+    _MM_TRANSPOSE4_PS(row[0], row[1], row[2], row[3]);
+    const __m128 before = row[0], g = row[1], h = row[2], after = row[3];
+    const __m128 f = _mm_sub_ps(d, _mm_mul_ps(_mm_cvtepi32_ps(j), e));
+    const __m128 l = _mm_div_ps(_mm_sub_ps(h, g), e);
+    const __m128 m = _mm_div_ps(_mm_sub_ps(g, before), e); // L >= 2 here
+    const __m128 at_last = _mm_castsi128_ps(
+        _mm_cmpgt_epi32(_mm_add_epi32(j, _mm_set1_epi32(2)), _mm_set1_epi32(n - 1)));
+    const __m128 o = _mm_or_ps(_mm_and_ps(at_last, l),
+                               _mm_andnot_ps(at_last, _mm_div_ps(_mm_sub_ps(after, h), e)));
+    const __m128 r = hermite4(g, h, f, e, m, o, _mm_set1_ps(eps));
+    const __m128 on_sample = _mm_cmpeq_ps(f, _mm_setzero_ps());
+    _mm_storeu_ps(out, _mm_or_ps(_mm_and_ps(on_sample, g), _mm_andnot_ps(on_sample, r)));
+    return true;
+}
+
+} // namespace
+#endif
+
 void wigint(float x1, std::span<const float> y, int n, float dx, float epsi,
             std::span<const float> t, std::span<float> out) {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Four times at once: the cases that need no interpolation (a time at a
-    // sample, far outside the data, not a number) and the neighbours are
-    // settled lane by lane as the single routine does; the cubic, where all
-    // the divisions are, runs on the four lanes together.
+    // Four times at once where all their neighbours exist; the others (near
+    // or past the ends, not numbers) one at a time.  out may be t: each
+    // group of times is read before its values are written.
     const float eps = epsi > 0.0f ? epsi : 1.0e-4f;
     for (; i + 4 <= t.size(); i += 4) {
-        alignas(16) float g[4], h[4], before[4], after[4], f[4], done[4];
-        alignas(16) std::int32_t first[4], last[4]; // all bits set: use the interval slope
-        bool settled[4];
-        for (int k = 0; k < 4; ++k) {
-            const float tk = t[i + k];
-            const float q = (tk - x1) / dx;
-            settled[k] = true;
-            g[k] = h[k] = before[k] = after[k] = f[k] = done[k] = 0.0f;
-            first[k] = last[k] = 0;
-            if (std::isnan(q)) {
-                done[k] = std::numeric_limits<float>::quiet_NaN();
-                continue;
-            }
-            if (q <= -4.0f || q >= 2.0e9f) {
-                done[k] = 0.0f;
-                continue;
-            }
-            const long j = static_cast<long>(std::floor(q));
-            f[k] = (tk - x1) - static_cast<float>(j) * dx;
-            if (f[k] == 0.0f) {
-                done[k] = sample(y, j + 1);
-                continue;
-            }
-            const long L = j + 1;
-            settled[k] = false;
-            g[k] = sample(y, L);
-            h[k] = sample(y, L + 1);
-            before[k] = sample(y, L - 1);
-            after[k] = sample(y, L + 2);
-            first[k] = L < 2 ? -1 : 0;
-            last[k] = L + 1 >= n ? -1 : 0;
-        }
-        const __m128 vg = _mm_load_ps(g), vh = _mm_load_ps(h), e = _mm_set1_ps(dx);
-        const __m128 l = _mm_div_ps(_mm_sub_ps(vh, vg), e);
-        const __m128 at_first = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<__m128i*>(first)));
-        const __m128 at_last = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<__m128i*>(last)));
-        const __m128 m = _mm_div_ps(_mm_sub_ps(vg, _mm_load_ps(before)), e);
-        const __m128 o = _mm_div_ps(_mm_sub_ps(_mm_load_ps(after), vh), e);
-        const __m128 r = hermite4(vg, vh, _mm_load_ps(f), e,
-                                  _mm_or_ps(_mm_and_ps(at_first, l), _mm_andnot_ps(at_first, m)),
-                                  _mm_or_ps(_mm_and_ps(at_last, l), _mm_andnot_ps(at_last, o)),
-                                  _mm_set1_ps(eps));
-        alignas(16) float value[4];
-        _mm_store_ps(value, r);
-        for (int k = 0; k < 4; ++k) out[i + k] = settled[k] ? done[k] : value[k];
+        if (wigint_inside(x1, y, n, dx, eps, t.data() + i, out.data() + i)) continue;
+        for (std::size_t k = i; k < i + 4; ++k) out[k] = wigint(x1, y, n, dx, epsi, t[k]);
     }
 #endif
     for (; i < t.size(); ++i) out[i] = wigint(x1, y, n, dx, epsi, t[i]);

@@ -5,7 +5,7 @@
 
 #include "pow2.hpp"
 #include "radix2.hpp"
-#include "simd.hpp"
+#include "numerics/simd.hpp"
 
 #include "console/console.hpp"
 #include "traceio/textutil.hpp"
@@ -104,10 +104,10 @@ int pair_four(std::span<float> x, int h, float sgn, const PairTwiddles& w) {
         float* f = x.data() + 2 * k;
         float* g = x.data() + 2 * (h - k - 3);
         __m128 fr, fi, gr, gi;
-        detail::load_split(f, fr, fi);
-        detail::load_split(g, gr, gi);
-        gr = detail::reversed(gr);
-        gi = detail::reversed(gi);
+        simd::load_split(f, fr, fi);
+        simd::load_split(g, gr, gi);
+        gr = simd::reversed(gr);
+        gi = simd::reversed(gi);
         const __m128 sR = _mm_add_ps(fr, gr), dR = _mm_sub_ps(fr, gr);
         const __m128 sI = _mm_add_ps(fi, gi), dI = _mm_sub_ps(fi, gi);
         const __m128 wr = _mm_loadu_ps(w.re.data() + k), wi = _mm_loadu_ps(w.im.data() + k);
@@ -118,8 +118,8 @@ int pair_four(std::span<float> x, int h, float sgn, const PairTwiddles& w) {
         fi = _mm_mul_ps(_mm_add_ps(dI, sm), half);
         gr = _mm_mul_ps(_mm_add_ps(sR, sp), half);
         gi = _mm_mul_ps(_mm_sub_ps(sm, dI), half);
-        detail::store_interleaved(f, fr, fi);
-        detail::store_interleaved(g, detail::reversed(gr), detail::reversed(gi));
+        simd::store_interleaved(f, fr, fi);
+        simd::store_interleaved(g, simd::reversed(gr), simd::reversed(gi));
     }
     return k;
 }

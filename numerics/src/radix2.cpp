@@ -11,7 +11,7 @@
 // butterfly at a time.
 #include "radix2.hpp"
 
-#include "simd.hpp"
+#include "numerics/simd.hpp"
 
 #include <bit>
 #include <utility>
@@ -97,7 +97,7 @@ void permute_first_spans(const float* z, int m, float* re, float* im, const Stag
     // g = bit reversal of t/4 over the log2(m/16) bits, advanced with t.
     for (int t = 0, g = 0; t < quarter; t += 4) {
         __m128 xr[4], xi[4];
-        for (int c = 0; c < 4; ++c) load_split(from[c] + 2 * t, xr[c], xi[c]);
+        for (int c = 0; c < 4; ++c) simd::load_split(from[c] + 2 * t, xr[c], xi[c]);
         butterfly(xr[0], xi[0], xr[1], xi[1], w1r, w1i);
         butterfly(xr[2], xi[2], xr[3], xi[3], w1r, w1i);
         butterfly(xr[0], xi[0], xr[2], xi[2], w20r, w20i);
@@ -172,7 +172,7 @@ void span_single(float* re, float* im, int m, int span, const StageTwiddles& tw)
 // The split parts interleaved back into z.
 void interleave(const float* re, const float* im, int m, float* z) {
     for (int i = 0; i < m; i += 4)
-        store_interleaved(z + 2 * i, _mm_loadu_ps(re + i), _mm_loadu_ps(im + i));
+        simd::store_interleaved(z + 2 * i, _mm_loadu_ps(re + i), _mm_loadu_ps(im + i));
 }
 
 #endif

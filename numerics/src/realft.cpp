@@ -7,7 +7,7 @@
 
 #include "pow2.hpp"
 #include "radix2.hpp"
-#include "simd.hpp"
+#include "numerics/simd.hpp"
 
 #include <algorithm>
 #include <array>
@@ -121,10 +121,10 @@ int separate_four(std::span<float> data, int n, float c2, const SeparationTwiddl
         float* f = data.data() + 2 * k;
         float* g = data.data() + n - 2 * (k + 3);
         __m128 fr, fi, gr, gi;
-        detail::load_split(f, fr, fi);
-        detail::load_split(g, gr, gi);
-        gr = detail::reversed(gr);
-        gi = detail::reversed(gi);
+        simd::load_split(f, fr, fi);
+        simd::load_split(g, gr, gi);
+        gr = simd::reversed(gr);
+        gi = simd::reversed(gi);
         const __m128 h1r = _mm_mul_ps(half, _mm_add_ps(fr, gr));
         const __m128 h1i = _mm_mul_ps(half, _mm_sub_ps(fi, gi));
         const __m128 h2r = _mm_mul_ps(mc2, _mm_add_ps(fi, gi));
@@ -135,9 +135,9 @@ int separate_four(std::span<float> data, int n, float c2, const SeparationTwiddl
         fr = _mm_sub_ps(_mm_add_ps(h1r, wrh2r), wih2i);
         fi = _mm_add_ps(_mm_add_ps(h1i, wrh2i), wih2r);
         gr = _mm_add_ps(_mm_sub_ps(h1r, wrh2r), wih2i);
-        gi = _mm_add_ps(_mm_add_ps(detail::negated(h1i), wrh2i), wih2r);
-        detail::store_interleaved(f, fr, fi);
-        detail::store_interleaved(g, detail::reversed(gr), detail::reversed(gi));
+        gi = _mm_add_ps(_mm_add_ps(simd::negated(h1i), wrh2i), wih2r);
+        simd::store_interleaved(f, fr, fi);
+        simd::store_interleaved(g, simd::reversed(gr), simd::reversed(gi));
     }
     return k;
 }

@@ -62,7 +62,12 @@ class Blocked {
 // an ignored signal (a write past the size limit then fails with an error
 // instead) or one the program handles itself is left as it is.
 void watch_interrupts() {
-    for (int s : interrupting) {
+    // Signals taken over once stay ours (the programs install no handlers
+    // of their own), so later writes need not ask again.
+    static std::array<bool, interrupting.size()> ours_already{};
+    for (std::size_t k = 0; k < interrupting.size(); ++k) {
+        const int s = interrupting[k];
+        if (ours_already[k]) continue;
         struct sigaction now {};
         if (::sigaction(s, nullptr, &now) != 0 || now.sa_handler != SIG_DFL ||
             (now.sa_flags & SA_SIGINFO) != 0)
@@ -71,7 +76,7 @@ void watch_interrupts() {
         ours.sa_handler = remove_and_end;
         sigemptyset(&ours.sa_mask);
         for (int other : interrupting) sigaddset(&ours.sa_mask, other);
-        ::sigaction(s, &ours, nullptr);
+        ours_already[k] = ::sigaction(s, &ours, nullptr) == 0;
     }
 }
 

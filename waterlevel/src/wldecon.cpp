@@ -8,6 +8,7 @@
 
 #include "numerics/constants.hpp"
 #include "numerics/fft.hpp"
+#include "numerics/simd.hpp"
 
 #include <array>
 #include <bit>
@@ -80,6 +81,97 @@ const Filter& filter_for(int h, float df, float agauss, float tdelay) {
     return f;
 }
 
+// P_j = |W_j|^2 into power, j = 0 .. h, with the largest (pmax, NaN passed
+// over) and whether all are numbers.
+void wavelet_power(std::span<const float> wavelet, std::span<float> power, int h, float& pmax,
+                   bool& defined) {
+    int j = 0;
+#if defined(__SSE2__)
+    // Four at a time; the largest is the same whatever the order.  max(p, m)
+    // keeps m when p is not a number, as the comparison p > m does.
+    __m128 top = _mm_setzero_ps(), undefined = _mm_setzero_ps();
+    for (; j + 3 <= h; j += 4) {
+        __m128 re, im;
+        numerics::simd::load_split(wavelet.data() + 2 * j, re, im);
+        const __m128 p = _mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im));
+        _mm_storeu_ps(power.data() + j, p);
+        top = _mm_max_ps(p, top);
+        undefined = _mm_or_ps(undefined, _mm_cmpunord_ps(p, p));
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, top);
+    for (float p : lanes)
+        if (p > pmax) pmax = p;
+    if (_mm_movemask_ps(undefined) != 0) defined = false;
+#endif
+    for (; j <= h; ++j) {
+        const float re = wavelet[2 * j];
+        const float im = wavelet[2 * j + 1];
+        const float p = re * re + im * im;
+        power[j] = p;
+        if (p > pmax) pmax = p;
+        if (std::isnan(p)) defined = false;
+    }
+}
+
+// Bin j of the result: R_j = D_j conj(W_j) g_j/max(P_j, level), times C_j
+// with the convolution and the delay factor with a delay; replaces D_j.
+void divide(std::span<float> trace, std::span<const float> wavelet, std::span<const float> conv,
+            std::span<const float> power, int j, float level, const Filter& filter,
+            const Division& d) {
+    const float divisor = power[j] > level ? power[j] : level;
+    const float s = filter.g[j] / divisor;
+    const float dre = trace[2 * j], dim = trace[2 * j + 1];
+    const float wre = wavelet[2 * j], wim = wavelet[2 * j + 1];
+    float re = (dre * wre + dim * wim) * s;
+    float im = (dim * wre - dre * wim) * s;
+    if (d.oconv) multiply(re, im, conv[2 * j], conv[2 * j + 1]);
+    // exp(-i w tau) delays the result by tau under the forward sign e^{-i}.
+    if (d.tdelay != 0.0f) multiply(re, im, filter.cosine[j], filter.sine[j]);
+    trace[2 * j] = re;
+    trace[2 * j + 1] = im;
+}
+
+#if defined(__SSE2__)
+// The complex product of multiply() on four lanes.
+inline void multiply4(__m128& re, __m128& im, __m128 cre, __m128 cim) {
+    const __m128 r = _mm_sub_ps(_mm_mul_ps(re, cre), _mm_mul_ps(im, cim));
+    const __m128 i = _mm_add_ps(_mm_mul_ps(re, cim), _mm_mul_ps(im, cre));
+    re = r;
+    im = i;
+}
+
+// divide() for bins 0, 4, 8, ... four at a time, lane for lane the same
+// operations (max(P, level) is P > level ? P : level); returns the first bin
+// left over.
+int divide_four(std::span<float> trace, std::span<const float> wavelet, std::span<const float> conv,
+                std::span<const float> power, int h, float level, const Filter& filter,
+                const Division& d) {
+    using numerics::simd::load_split;
+    const __m128 lv = _mm_set1_ps(level);
+    int j = 0;
+    for (; j + 3 <= h; j += 4) {
+        const __m128 divisor = _mm_max_ps(_mm_loadu_ps(power.data() + j), lv);
+        const __m128 s = _mm_div_ps(_mm_loadu_ps(filter.g.data() + j), divisor);
+        __m128 dre, dim, wre, wim;
+        load_split(trace.data() + 2 * j, dre, dim);
+        load_split(wavelet.data() + 2 * j, wre, wim);
+        __m128 re = _mm_mul_ps(_mm_add_ps(_mm_mul_ps(dre, wre), _mm_mul_ps(dim, wim)), s);
+        __m128 im = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(dim, wre), _mm_mul_ps(dre, wim)), s);
+        if (d.oconv) {
+            __m128 cre, cim;
+            load_split(conv.data() + 2 * j, cre, cim);
+            multiply4(re, im, cre, cim);
+        }
+        if (d.tdelay != 0.0f)
+            multiply4(re, im, _mm_loadu_ps(filter.cosine.data() + j),
+                      _mm_loadu_ps(filter.sine.data() + j));
+        numerics::simd::store_interleaved(trace.data() + 2 * j, re, im);
+    }
+    return j;
+}
+#endif
+
 } // namespace
 
 void wldecon(std::span<float> trace, std::span<float> wavelet, std::span<float> conv,
@@ -93,14 +185,7 @@ void wldecon(std::span<float> trace, std::span<float> wavelet, std::span<float> 
     const int h = nfft / 2;
     float pmax = 0.0f;
     bool defined = true;
-    for (int j = 0; j <= h; ++j) {
-        const float re = wavelet[2 * j];
-        const float im = wavelet[2 * j + 1];
-        const float p = re * re + im * im;
-        power[j] = p;
-        if (p > pmax) pmax = p;
-        if (std::isnan(p)) defined = false;
-    }
+    wavelet_power(wavelet, power, h, pmax, defined);
     // A wavelet without power leaves nothing to divide by.  (An undefined
     // spectrum is left to the caller's check of the result.)
     if (defined && pmax == 0.0f) {
@@ -109,21 +194,11 @@ void wldecon(std::span<float> trace, std::span<float> wavelet, std::span<float> 
     }
     const float level = d.c * pmax;
     const Filter& filter = filter_for(h, df, d.agauss, d.tdelay);
-    const bool delay = d.tdelay != 0.0f;
-
-    for (int j = 0; j <= h; ++j) {
-        const float divisor = power[j] > level ? power[j] : level;
-        const float s = filter.g[j] / divisor;
-        const float dre = trace[2 * j], dim = trace[2 * j + 1];
-        const float wre = wavelet[2 * j], wim = wavelet[2 * j + 1];
-        float re = (dre * wre + dim * wim) * s;
-        float im = (dim * wre - dre * wim) * s;
-        if (d.oconv) multiply(re, im, conv[2 * j], conv[2 * j + 1]);
-        // exp(-i w tau) delays the result by tau under the forward sign e^{-i}.
-        if (delay) multiply(re, im, filter.cosine[j], filter.sine[j]);
-        trace[2 * j] = re;
-        trace[2 * j + 1] = im;
-    }
+    int j = 0;
+#if defined(__SSE2__)
+    j = divide_four(trace, wavelet, conv, power, h, level, filter, d);
+#endif
+    for (; j <= h; ++j) divide(trace, wavelet, conv, power, j, level, filter, d);
     const double gsum = filter.gsum;
 
     numerics::dfftr(trace, nfft, "inverse", 1.0f / static_cast<float>(nfft));

@@ -33,6 +33,7 @@ struct TaperSet {
     std::array<double, taper_rows * taper_count> v{}; // taper k in v[k*taper_rows ...]
     std::array<double, taper_count> lambda{};         // concentrations (noise weights)
     int nwav = 0;                                     // taper length, odd
+    bool reusable = false;                            // designed, every value a number
     int half = 0;                                     // (nwav - 1)/2
     float sum = 0.0f;                                 // S: all taper values summed in single
 };
@@ -41,6 +42,8 @@ struct TaperSet {
 int taper_length(float dt);
 
 // Designs Slepian tapers of nwav (odd, 1..1023) samples, NW 2.5, into t.
+// A set t already holds for nwav is kept as it is (the tapers depend on
+// their length alone), unless it holds values that are not numbers.
 void design_tapers(int nwav, TaperSet& t);
 
 // Transform length, cutoff bin and sample interval of one deconvolution.

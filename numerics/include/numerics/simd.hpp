@@ -1,4 +1,4 @@
-// Four-lane helpers for the transforms (internal to numerics): SSE2, part of
+// Four-lane helpers for the numerical kernels: SSE2, part of
 // every x86-64 processor.  Only loads, stores and lane moves live here; the
 // arithmetic is written out where it is used, lane for lane the scalar
 // formula, so that every lane rounds as the scalar code does.
@@ -7,7 +7,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
-namespace numerics::detail {
+namespace numerics::simd {
 
 // Four complex values at z (8 floats) split into real and imaginary parts.
 inline void load_split(const float* z, __m128& re, __m128& im) {
@@ -32,6 +32,6 @@ inline __m128 negated(__m128 x) {
     return _mm_xor_ps(x, _mm_set1_ps(-0.0f));
 }
 
-} // namespace numerics::detail
+} // namespace numerics::simd
 
 #endif
