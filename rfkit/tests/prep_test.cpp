@@ -156,8 +156,10 @@ TEST(Prep, KestrumSyntheticsComeBackAsRadialAndTransverse) {
             numerics::dtrend(want[c], n);
             numerics::window(5.0f, n, k[c].dt, want[c]);
         }
-        for (auto [evla, evlo] : {std::pair{40.0f, -75.0f}, std::pair{-30.0f, -140.0f},
+        for (const auto& event : {std::pair{40.0f, -75.0f}, std::pair{-30.0f, -140.0f},
                                   std::pair{-60.0f, 10.0f}, std::pair{0.0f, -20.0f}}) {
+            // Named copies: clang 14 cannot capture structured bindings in a lambda.
+            const float evla = event.first, evlo = event.second;
             const Geometry g = geometry(evla, evlo);
             std::vector<float> north, east;
             to_north_east(k[1].y, k[2].y, g.baz, north, east);
