@@ -84,7 +84,7 @@ void stack_header(const std::string& first, const Stacked& s, double p0, bool de
     traceio::setnhv("npts", npts, nerr);
     traceio::setfhv("b", static_cast<float>(s.begin), nerr);
     traceio::setfhv("delta", static_cast<float>(s.delta), nerr);
-    traceio::setfhv("e", static_cast<float>(s.begin + s.delta * (npts - 1)), nerr);
+    traceio::describe_samples(s.samples); // E and DEPMIN, DEPMAX, DEPMEN of the stack
     traceio::setfhv("user0", static_cast<float>(p0), nerr);
     traceio::setkhv("kuser0", "s/km", nerr);
     traceio::setfhv("user1", static_cast<float>(s.count), nerr);
