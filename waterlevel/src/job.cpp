@@ -189,6 +189,7 @@ void process_job(const Settings& s, const Names& names) {
     const bool command_line = !s.input_list;
     // Nothing is read or written for an output name that cannot be used.
     if (!traceio::plain_file_name(names.output())) console::refuse_name("Output", names.output());
+    console::keep_text_off_trace(names.output());
 
     // Wavelet: read raw into the trace buffer, cut into the wavelet buffer.
     const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.",
