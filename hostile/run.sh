@@ -520,6 +520,24 @@ outputs() {
     (trap '' XFSZ; ulimit -f 8; run 1 "**Trouble writing good.mod_sp.z" list $kestrum -sps 20 -p 0.06 s/km) || exit 1
     intact good.mod_sp.z good.mod_sp.r good.mod_sp.t; cases=$((cases + 1))
 
+    # Two writers racing over the same 40 names, as parallel workers given
+    # overlapping lists would: both succeed, every file is one writer's whole
+    # trace, and no temporary file of either is left.
+    label="two writers racing"
+    mline w.sac d.sac mref.sac; run 0 "" job "$marrick"
+    local i pm pt
+    for i in $(seq 1 40); do printf 'w.sac 0 20 d.sac x x race%02d.sac\n' "$i"; done >mjobs
+    for i in $(seq 1 40); do printf 'w.sac -5 20 d.sac -5 20 -35 -10 race%02d.sac\n' "$i"; done >tjobs
+    "$marrick" <mjobs >/dev/null 2>err & pm=$!
+    "$tolvane" <tjobs >/dev/null 2>>err & pt=$!
+    wait "$pm" || fail "marrick failed while racing"
+    wait "$pt" || fail "tolvane failed while racing"
+    cases=$((cases + 1))
+    no_leftovers
+    for i in race*.sac; do
+        cmp -s "$i" mref.sac || cmp -s "$i" ref.sac || fail "$i is neither writer's trace"
+    done
+
     # A directory that cannot be written, as an unprivileged user.
     mkdir locked
     cp w.sac d.sac good.mod locked/

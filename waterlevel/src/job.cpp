@@ -265,7 +265,10 @@ void process_job(const Settings& s, const Names& names) {
     touch(written.wavelet, transformed);
     if (s.oconv) touch(written.cdata, transformed);
     wldecon(buf.trace, buf.wavelet, buf.cdata, buf.d2, nfft, w.delta, df, division, nerr);
-    if (nerr != 0) refuse("**Wavelet is zero - nothing to deconvolve.");
+    if (nerr != 0) {
+        console::concerning(names.wavelet());
+        refuse("**Wavelet is zero - nothing to deconvolve.");
+    }
 
     const int nout = command_line ? npts : output_count(s, w.delta, nfft);
     const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
