@@ -58,6 +58,8 @@ Request read_request(std::span<const std::string> args) {
     r.files.assign(a.files().begin(), a.files().end());
     if (r.help) return r;
     if (r.output.empty()) a.refuse("no output named (-o file)");
+    if (!traceio::plain_file_name(r.output))
+        a.refuse("-o: an output name with control characters, or beginning with '|', is not taken");
     if (!(r.p0 >= 0)) a.refuse("the reference slowness must not be negative");
     if (r.dz < 0 || (r.dz > 0 && r.dz < 0.01)) a.refuse("the depth step must be 0.01 km or more");
     return r;
