@@ -190,7 +190,11 @@ Model model_line(const Settings& s, const std::string& line) {
                            : "no slowness after the model name");
     rest = rest.substr(std::min(rest.find_first_not_of(' '), rest.size()));
     float x = 0.0f;
-    if (!read_real(rest, x)) unusable(name, "'" + std::string(rest) + "' is not a slowness");
+    if (!read_real(rest, x))
+        unusable(name, "'" + std::string(rest) + "' is not a slowness" +
+                           (rest.find(' ') != std::string_view::npos
+                                ? " (a model name cannot hold blanks)"
+                                : ""));
     if (x < 0.0f) unusable(name, "negative slowness " + std::string(rest));
     return {std::string(name), s.per_degree ? per_km(x) : x, x};
 }

@@ -53,6 +53,9 @@ TEST(KestrumMistakes, PerLineSlownessMistakesAreNamedByLine) {
         {m + " nan", "file '" + m + "': 'nan' is not a slowness"},
         {m + " 1e39", "file '" + m + "': '1e39' is not a slowness"},
         {m + " -0.06", "file '" + m + "': negative slowness -0.06"},
+        {d.path("my m.mod 0.06"), "file '" + d.path("my") +
+                                      "': 'm.mod 0.06' is not a slowness (a model name cannot "
+                                      "hold blanks)"},
     };
     std::string input, want;
     int n = 0;
