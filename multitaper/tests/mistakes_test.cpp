@@ -98,16 +98,6 @@ TEST_F(TolvaneMistakes, HelpRunsNothing) {
     }
 }
 
-// A DOS line end once became part of the output name and was echoed.
-TEST_F(TolvaneMistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
-    std::string dos = job("quiet", "a.sac");
-    dos.insert(dos.size() - 1, "\r");
-    const Result r = tolvane({}, "# event 1\n\n" + dos + "   # done\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, dir.path("a.sac") + "\n");
-    EXPECT_TRUE(std::filesystem::exists(dir.path("a.sac")));
-}
-
 // A window after its trace once ended the run with "Result is not finite".
 TEST_F(TolvaneMistakes, WindowsOutsideTheirTraceAreNamed) {
     const std::string z = dir.path("quiet.z"), r_file = dir.path("quiet.r");

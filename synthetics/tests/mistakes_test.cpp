@@ -107,17 +107,6 @@ TEST(KestrumMistakes, SlownessInNamesKeepsTheUnitGiven) {
     EXPECT_TRUE(std::filesystem::exists(m + "_p6.6710_sp.z"));
 }
 
-// A DOS line end once hid in "cannot read model file"; a blank line ended
-// the run with status 2.
-TEST(KestrumMistakes, LineEndsBlankAndCommentLinesAreNoModels) {
-    TempDir d;
-    const std::string m = d.write("m.mod", model_text("crust", crust));
-    Outcome r = run({"-dt", "0.5", "-p", "0.06", "s/km"}, "# models\r\n" + m + "\r\n\n  \n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(std::filesystem::exists(m + "_sp.z"));
-}
-
 TEST(KestrumMistakes, HelpRunsNothing) {
     for (const char* h : {"-h", "-help", "--help"}) {
         Outcome r = run({h}, "");

@@ -89,18 +89,6 @@ TEST_F(Mistakes, NegativeValuesAndNamesStillPass) {
     EXPECT_EQ(wltest::read_trace(out).b, 2.0f);
 }
 
-// A DOS line end once became part of the output name; a blank line stopped
-// the run; a comment was a job.
-TEST_F(Mistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
-    std::string second = line("0 40", dir.path("second"));
-    second.insert(second.size() - 1, "\r");
-    const auto o = run({}, "# station A\r\n  " + line("0 40", out) + "\n   \n\t\n" + second);
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, out + "\n" + dir.path("second") + "\n");
-    EXPECT_EQ(o.err, "");
-    EXPECT_TRUE(std::filesystem::exists(dir.path("second")));
-}
-
 // A window after the trace once ended with "Wavelet is zero"; a missing
 // file did not say which.  Each is named with its line, and the run goes
 // on where the job alone is lost.
