@@ -5,7 +5,7 @@ JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 DEMO_OUT ?= $(BUILD)/demo
 
-.PHONY: all build test demo bench clean
+.PHONY: all build test demo bench bench-compare clean
 
 all: build
 
@@ -26,5 +26,12 @@ bench:
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	./bench/run.sh $(BUILD)-bench/bin
 
+# CPU time per job against the commit before the fast kernels (built once
+# into $(BUILD)-bench-base) and the numpy implementations: bench/compare.sh.
+bench-compare:
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DRF_BENCHMARKS=ON -DBUILD_TESTING=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	./bench/compare.sh $(BUILD)-bench/bin
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-bench-base

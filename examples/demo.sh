@@ -58,7 +58,7 @@ status=0
 for m in "${models[@]}"; do
     echo
     echo "-- $m: files $m.mod_sp.z $m.mod_sp.r $m.mod_sp.t $m.wl.rf $m.mt.rf"
-    if ! "$bin/rfpeaks" -check "$m.mod" "$slowness" "$m.wl.rf" "$m.mt.rf"; then
+    if ! "$bin/rfkit" peaks -check -model "$m.mod" -p "$slowness" "$m.wl.rf" "$m.mt.rf"; then
         echo "!! $m: the measured Moho Ps is more than one sample from ray theory"
         status=1
     fi
@@ -88,7 +88,7 @@ for m in "${models[@]}"; do
     echo "$m.mt.rf -$shift $((base + 1))" >>saclist
     echo "$((base + 2)) a $m, marrick" >>annotations
     echo "$((base + 1)) a $m, tolvane" >>annotations
-    "$bin/rfpeaks" -table "$m.mod" "$slowness" >table.txt
+    "$bin/rfkit" peaks -table -model "$m.mod" -p "$slowness" >table.txt
     deepest=$(tail -n 1 table.txt | cut -d' ' -f1)
     while read -r depth ps ppps ppss; do
         where=""

@@ -2,7 +2,8 @@
 # Installs the project into a prefix inside the build tree, then configures,
 # builds and runs a separate consumer project against the installed package:
 # it must find rftools, link rftools::traceio and read a trace written by
-# kestrum.  Also checks that the programs and manual pages were installed.
+# kestrum, and report a missing file by its error text.  Also checks that
+# the programs and manual pages were installed.
 # Usage: install.sh CMAKE BUILD_DIR SOURCE_DIR CXX_COMPILER [CXX_FLAGS]
 set -eu
 cmake=$1 build=$2 src=$3 cxx=$4 flags=${5:-}
@@ -29,3 +30,7 @@ out=$("$work/consumer/consumer" crust.mod_sp.z copy.sac)
 echo "$out"
 echo "$out" | grep -q '^npts 4401 b -20 delta 0.05 peak' || { echo "unexpected trace"; exit 1; }
 echo "$out" | grep -q '^copy ok$'
+if "$work/consumer/consumer" missing.sac copy.sac 2>err.txt; then
+    echo "a missing file was read"; exit 1
+fi
+grep -q '^missing.sac: cannot open or create the file (101)$' err.txt || { cat err.txt; exit 1; }

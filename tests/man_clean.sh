@@ -9,7 +9,8 @@ case $program in
     kestrum) options="-sps -dt -p -type -resp -con -sph -gen -pname -h" ;;
     tolvane) options="-freq -shift -debug -window -wavelet -noise -h" ;;
     marrick) options="-wl -freq -pars -shift -taper -wavelet -convolve -debug -h" ;;
-    rfkit) options="" ;;
+    rfkit) options="-o -window -taper -pick -bp -order -noise -snr -jobs -rfwin -transverse -check
+                    -model -p -table" ;;
     *) echo "unknown program $program"; exit 1 ;;
 esac
 warnings=$("$groff" -man -ww -Tutf8 "$page" 2>&1 >/dev/null)

@@ -1,6 +1,9 @@
 // How the programs stop, pause and talk: every early end is a thrown Ending
 // that `run` turns into a line on standard error and an exit status.
 #include "console/console.hpp"
+#include "console/outputs.hpp"
+
+#include "traceio/textutil.hpp"
 
 #include <cmath>
 #include <csignal>
@@ -92,6 +95,8 @@ int run(const std::function<int()>& body) {
     // reader ended) makes the write fail, to be reported below or by the
     // trace writer, instead of ending the program silently by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nothing of an earlier run in the same process (tests drive many).
+    clear_debug_failures();
     int status = 1;
     try {
         status = body();
@@ -120,31 +125,23 @@ int run(const std::function<int()>& body) {
         err() << Record().text("**Trouble writing standard output.").str() << '\n';
         if (status == 0) status = 1;
     }
+    // Debug files not written were reported as the run went on.
+    if (status == 0 && debug_files_failed()) status = 1;
     err().flush();
     return status;
 }
 
-namespace {
-
-std::string_view without_trailing_blanks(std::string_view s) {
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(0, last == std::string_view::npos ? 0 : last + 1);
-}
-
-} // namespace
-
 bool looks_like_option(std::string_view arg) {
     if (arg.empty() || arg.front() != '-') return false;
     // A negative number is a value or a name, never an option.
-    const std::string text(without_trailing_blanks(arg));
+    const std::string text(traceio::trimmed(arg));
     char* end = nullptr;
     std::strtod(text.c_str(), &end);
     return end == text.c_str() || *end != '\0';
 }
 
 void unrecognized(std::string_view arg) {
-    throw Ending(
-        1, Record().text("**Unrecognized parameter: ").text(without_trailing_blanks(arg)).str());
+    throw Ending(1, Record().text("**Unrecognized parameter: ").text(traceio::trimmed(arg)).str());
 }
 
 bool help_asked(std::span<const std::string> args) {

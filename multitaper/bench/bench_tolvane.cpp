@@ -1,19 +1,38 @@
 // Throughput of tolvane in batch mode (receiver functions per second, file
 // reads and writes included) and the cost of designing the tapers.
+//
+// bench_tolvane --make-jobs DIR writes a station pair (20 samples per second)
+// and the 200-line job list of 60 s windows that bench/batch_tolvane.sh and
+// bench/compare.sh time through the program itself; its outputs are 200 new
+// files DIR/out/rf<j>.sac.
 #include "../tests/synthetic.hpp"
+#include "console/console.hpp"
 #include "multitaper/slepian.hpp"
 #include "multitaper/tolvane.hpp"
-#include "console/console.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Writes a station pair into dir and returns the batch line that
+// deconvolves it into dir/<output>.
+std::string station_line(const std::string& dir, float dt, float window,
+                         const std::string& output) {
+    const int npts = static_cast<int>((window * 2.0f + 80.0f) / dt);
+    auto r = testing_support::make_records(0.01f, 1, dt, npts);
+    testing_support::write_records(r, dir + "/sta");
+    const float t0 = r.arrival - 5.0f, t1 = t0 + window;
+    const std::string w = std::to_string(t0) + " " + std::to_string(t1);
+    return dir + "/sta.z " + w + " " + dir + "/sta.r " + w + " 5 " + std::to_string(5.0f + window) +
+           " " + dir + "/" + output + "\n";
+}
 
 // A temporary station pair and the batch line that deconvolves it.
 struct Station {
@@ -22,13 +41,7 @@ struct Station {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "bench-tolvane-XXXXXX").string();
         dir = mkdtemp(pattern.data());
-        const int npts = static_cast<int>((window * 2.0f + 80.0f) / dt);
-        auto r = testing_support::make_records(0.01f, 1, dt, npts);
-        testing_support::write_records(r, dir + "/sta");
-        const float t0 = r.arrival - 5.0f, t1 = t0 + window;
-        const std::string w = std::to_string(t0) + " " + std::to_string(t1);
-        line = dir + "/sta.z " + w + " " + dir + "/sta.r " + w + " 5 " +
-               std::to_string(5.0f + window) + " " + dir + "/rf.sac\n";
+        line = station_line(dir, dt, window, "rf.sac");
     }
     ~Station() { std::filesystem::remove_all(dir); }
 };
@@ -72,3 +85,19 @@ void BM_Mtaper(benchmark::State& state) {
 BENCHMARK(BM_Batch20spsWindow20s)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Batch100spsWindow100s)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Mtaper)->Arg(201)->Arg(1001)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--make-jobs") {
+        const std::string dir = argv[2];
+        std::ofstream list(dir + "/jobs.txt");
+        const std::string line = station_line(dir, 0.05f, 60.0f, "rf.sac");
+        const std::string stem = line.substr(0, line.rfind("rf.sac"));
+        std::filesystem::create_directory(dir + "/out");
+        for (int j = 0; j < 200; ++j) list << stem << "out/rf" << j << ".sac\n";
+        return list ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

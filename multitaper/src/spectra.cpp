@@ -48,7 +48,14 @@ int taper_length(float dt) {
 }
 
 void design_tapers(int nwav, TaperSet& t) {
+    // A run of jobs at one sample interval designs its tapers once.  A set
+    // with an unconverged vector (NaN) is designed afresh, so that each job
+    // meets the failure and its pause as the first did.
+    if (t.reusable && t.nwav == nwav) return;
     mtaper(time_bandwidth, nwav, taper_count, taper_rows, t.lambda, t.v);
+    const auto finite = [](double x) { return std::isfinite(x); };
+    t.reusable = std::all_of(t.v.begin(), t.v.end(), finite) &&
+                 std::all_of(t.lambda.begin(), t.lambda.end(), finite);
     t.nwav = nwav;
     t.half = (nwav - 1) / 2;
     // S is accumulated in single precision, each addition rounded back.
@@ -179,6 +186,22 @@ float deconvolve(Workspace& w, const Plan& plan, float shift, int nt) {
     const int count = std::clamp(nt, 0, result_capacity);
     for (int i = 0; i < count; ++i) u[i] /= g;
     return mean;
+}
+
+bool silent(const Spectrum& y, const Plan& plan) {
+    const auto zero = [](float v) { return v == 0.0f; };
+    for (const auto& yk : y) {
+        // DC in value 0, bins 1..nf-1 from value 2 on; value 1 is the Nyquist term.
+        if (yk[0] != 0.0f) return false;
+        const auto band = std::span<const float>(yk).subspan(2, 2 * std::max(plan.nf - 1, 0));
+        if (!std::all_of(band.begin(), band.end(), zero)) return false;
+    }
+    return true;
+}
+
+void zero_result(Workspace& w, const Plan& plan, int nt) {
+    std::fill_n(w.u.begin(), std::clamp(std::max(plan.nfft, nt), 0, result_capacity), 0.0f);
+    std::fill_n(w.coherence.begin(), plan.nf, 0.0f);
 }
 
 int reconstruct(const Spectrum& y, const Plan& plan, const TaperSet& tapers, int n, bool wavelet,

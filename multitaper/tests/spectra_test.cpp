@@ -55,6 +55,24 @@ TEST(Tapers, SumAndHalfLength) {
     EXPECT_GT(t.sum, 201.0f);
 }
 
+// Designed sets are kept for their length: asking again for a length the
+// set holds changes nothing, and a set that moved to another length and back
+// holds exactly the tapers of a fresh design.
+TEST(Tapers, KeptForTheirLengthAndRedesignedForAnother) {
+    auto fresh = std::make_unique<TaperSet>(), reused = std::make_unique<TaperSet>();
+    design_tapers(201, *fresh);
+    design_tapers(201, *reused);
+    design_tapers(251, *reused);
+    EXPECT_EQ(reused->nwav, 251);
+    EXPECT_EQ(reused->half, 125);
+    design_tapers(201, *reused);
+    design_tapers(201, *reused);
+    EXPECT_EQ(reused->v, fresh->v);
+    EXPECT_EQ(reused->lambda, fresh->lambda);
+    EXPECT_EQ(reused->sum, fresh->sum);
+    EXPECT_EQ(reused->half, 100);
+}
+
 // The spectra slide the tapers by a quarter of their length from a start
 // 3 s before the window: a unit sample at buffer position p contributes
 // c * sum over segments of v(half - o + p) to the DC term.  This pins the
@@ -239,6 +257,20 @@ TEST(Deconvolve, TimeShiftDelaysTheResult) {
     Case d(100);
     d.run(1.0f, 512);
     for (int i = 0; i < 512; ++i) ASSERT_NEAR(d.w->u[(i + 20) % 512], zero[i], 1e-4f) << i;
+}
+
+// A dead channel (all-zero samples) has silent spectra; a live one, even a
+// faint one, has not.  Its result is zero without any division.
+TEST(Deconvolve, DeadChannelIsSilentAndGivesAZeroResult) {
+    Case dead(100, 1.0f, 0.0f), faint(100, 1.0f, 1e-30f);
+    EXPECT_TRUE(silent(dead.w->trace, dead.plan));
+    EXPECT_FALSE(silent(dead.w->wavelet, dead.plan));
+    EXPECT_FALSE(silent(faint.w->trace, faint.plan));
+    std::fill(dead.w->u.begin(), dead.w->u.end(), 7.0f);
+    std::fill(dead.w->coherence.begin(), dead.w->coherence.end(), 7.0f);
+    zero_result(*dead.w, dead.plan, 521);
+    for (int i = 0; i < 521; ++i) ASSERT_EQ(dead.w->u[i], 0.0f) << i;
+    for (int j = 0; j < 100; ++j) ASSERT_EQ(dead.w->coherence[j], 0.0f) << j;
 }
 
 TEST(Reconstruct, RebuildsTheTaperedTraceAndReportsItsCount) {

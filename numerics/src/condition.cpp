@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace numerics {
 
 namespace {
@@ -103,6 +107,34 @@ float hermite(float g, float h, float f, float e, float m, float o, float eps) {
            dl * f * c2 / e2 + dr * f2 * c / e2;
 }
 
+#if defined(__SSE2__)
+// weight() on four lanes.
+__m128 weight4(__m128 s, __m128 eps) {
+    const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), s);
+    const __m128 big = _mm_cmpgt_ps(a, eps); // false for NaN, as !(a > eps)
+    return _mm_div_ps(_mm_set1_ps(1.0f), _mm_or_ps(_mm_and_ps(big, a), _mm_andnot_ps(big, eps)));
+}
+
+// hermite() on four lanes, operation for operation in the same order.
+__m128 hermite4(__m128 g, __m128 h, __m128 f, __m128 e, __m128 m, __m128 o, __m128 eps) {
+    const __m128 c = _mm_sub_ps(f, e);
+    const __m128 l = _mm_div_ps(_mm_sub_ps(h, g), e);
+    const __m128 wm = weight4(m, eps), wl = weight4(l, eps), wo = weight4(o, eps);
+    const __m128 lwl = _mm_mul_ps(l, wl);
+    const __m128 dl = _mm_div_ps(_mm_add_ps(_mm_mul_ps(m, wm), lwl), _mm_add_ps(wm, wl));
+    const __m128 dr = _mm_div_ps(_mm_add_ps(_mm_mul_ps(o, wo), lwl), _mm_add_ps(wo, wl));
+    const __m128 c2 = _mm_mul_ps(c, c), f2 = _mm_mul_ps(f, f), e2 = _mm_mul_ps(e, e);
+    const __m128 e3 = _mm_mul_ps(e2, e), two = _mm_set1_ps(2.0f);
+    const __m128 a =
+        _mm_add_ps(_mm_div_ps(c2, e2), _mm_div_ps(_mm_mul_ps(_mm_mul_ps(two, f), c2), e3));
+    const __m128 b =
+        _mm_sub_ps(_mm_div_ps(f2, e2), _mm_div_ps(_mm_mul_ps(_mm_mul_ps(two, c), f2), e3));
+    const __m128 left = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(dl, f), c2), e2);
+    const __m128 right = _mm_div_ps(_mm_mul_ps(_mm_mul_ps(dr, f2), c), e2);
+    return _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(a, g), _mm_mul_ps(b, h)), left), right);
+}
+#endif
+
 } // namespace
 
 float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, float t) {
@@ -130,6 +162,67 @@ float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, fl
     const float m = L < 2 ? l : (g - sample(y, L - 1)) / dx;
     const float o = L + 1 >= n ? l : (sample(y, L + 2) - h) / dx;
     return hermite(g, h, f, e, m, o, eps);
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// wigint() at four times t[0..3] into out[0..3], when all four lie at least
+// one interval after the first sample and two before the end of y, where
+// every neighbour exists: the position, its floor (truncation, one less
+// where that rounded up), the offset and the cubic run on four lanes, and
+// the neighbours come as one row of four samples per time.  Returns false,
+// with nothing written, when a time lies elsewhere or is not a number.
+bool wigint_inside(float x1, std::span<const float> y, int n, float dx, float eps, const float* t,
+                   float* out) {
+    const __m128 e = _mm_set1_ps(dx);
+    const __m128 d = _mm_sub_ps(_mm_loadu_ps(t), _mm_set1_ps(x1));
+    const __m128 q = _mm_div_ps(d, e);
+    // -4 < q < 2e9 (false for NaN); the truncation then fits an int.
+    const __m128 valid =
+        _mm_and_ps(_mm_cmpgt_ps(q, _mm_set1_ps(-4.0f)), _mm_cmplt_ps(q, _mm_set1_ps(2.0e9f)));
+    if (_mm_movemask_ps(valid) != 0xf) return false;
+    __m128i j = _mm_cvttps_epi32(q);
+    j = _mm_add_epi32(j, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(j), q)));
+    alignas(16) std::int32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), j);
+    const long size = static_cast<long>(y.size());
+    for (std::int32_t jk : at)
+        if (jk < 1 || jk + 2L >= size) return false;
+    __m128 row[4]; // y(L-1), y(L), y(L+1), y(L+2) with L = j + 1, 1-based
+    for (int k = 0; k < 4; ++k) row[k] = _mm_loadu_ps(y.data() + at[k] - 1);
+    _MM_TRANSPOSE4_PS(row[0], row[1], row[2], row[3]);
+    const __m128 before = row[0], g = row[1], h = row[2], after = row[3];
+    const __m128 f = _mm_sub_ps(d, _mm_mul_ps(_mm_cvtepi32_ps(j), e));
+    const __m128 l = _mm_div_ps(_mm_sub_ps(h, g), e);
+    const __m128 m = _mm_div_ps(_mm_sub_ps(g, before), e); // L >= 2 here
+    const __m128 at_last = _mm_castsi128_ps(
+        _mm_cmpgt_epi32(_mm_add_epi32(j, _mm_set1_epi32(2)), _mm_set1_epi32(n - 1)));
+    const __m128 o = _mm_or_ps(_mm_and_ps(at_last, l),
+                               _mm_andnot_ps(at_last, _mm_div_ps(_mm_sub_ps(after, h), e)));
+    const __m128 r = hermite4(g, h, f, e, m, o, _mm_set1_ps(eps));
+    const __m128 on_sample = _mm_cmpeq_ps(f, _mm_setzero_ps());
+    _mm_storeu_ps(out, _mm_or_ps(_mm_and_ps(on_sample, g), _mm_andnot_ps(on_sample, r)));
+    return true;
+}
+
+} // namespace
+#endif
+
+void wigint(float x1, std::span<const float> y, int n, float dx, float epsi,
+            std::span<const float> t, std::span<float> out) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Four times at once where all their neighbours exist; the others (near
+    // or past the ends, not numbers) one at a time.  out may be t: each
+    // group of times is read before its values are written.
+    const float eps = epsi > 0.0f ? epsi : 1.0e-4f;
+    for (; i + 4 <= t.size(); i += 4) {
+        if (wigint_inside(x1, y, n, dx, eps, t.data() + i, out.data() + i)) continue;
+        for (std::size_t k = i; k < i + 4; ++k) out[k] = wigint(x1, y, n, dx, epsi, t[k]);
+    }
+#endif
+    for (; i < t.size(); ++i) out[i] = wigint(x1, y, n, dx, epsi, t[i]);
 }
 
 float wigint(std::span<const float> x, std::span<const float> y, int n, float epsi, float t) {

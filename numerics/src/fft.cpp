@@ -4,13 +4,20 @@
 #include "numerics/constants.hpp"
 
 #include "pow2.hpp"
+#include "radix2.hpp"
+#include "numerics/simd.hpp"
 
 #include "console/console.hpp"
+#include "traceio/textutil.hpp"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace numerics {
 
@@ -25,31 +32,57 @@ std::complex<float> unit(float angle) {
     return {std::cos(angle), std::sin(angle)};
 }
 
-// Bit-reversal permutation by pairwise swaps.
-void bit_reverse(std::span<std::complex<float>> z, int m) {
-    int j = 0;
-    for (int i = 0; i < m - 1; ++i) {
-        if (i < j) std::swap(z[i], z[j]);
-        int bit = m >> 1;
-        while (bit >= 1 && j >= bit) {
-            j -= bit;
-            bit >>= 1;
-        }
-        j += bit;
-    }
+// Factors of the complex transform, one table per direction: at span s the
+// factor of offset q is e^{i isign pi q/s}, the angle formed in single
+// precision exactly as it always has been (sign times pi, times q, over s).
+// A stage's factors do not depend on the transform length, so one table
+// serves every length up to the longest transform made so far.
+const detail::StageTwiddles& fft_twiddles(int m, int isign) {
+    thread_local detail::StageTwiddles forward_table, inverse_table;
+    const float sign = isign < 0 ? -1.0f : 1.0f;
+    return detail::serve(isign < 0 ? forward_table : inverse_table, m,
+                         [sign](int span, float* re, float* im) {
+                             for (int q = 0; q < span; ++q) {
+                                 const float angle = sign * pi_f_low * static_cast<float>(q) /
+                                                     static_cast<float>(span);
+                                 const std::complex<float> w = unit(angle);
+                                 re[q] = w.real();
+                                 im[q] = w.imag();
+                             }
+                         });
 }
 
-// Separates the half-length complex transform into the real series' spectrum
-// (and back: the same step with the opposite angle and sign).  x holds h
-// complex values; element k is paired with h - k.
-void pair_terms(std::span<float> x, int h, float sgn) {
-    const float theta = sgn * pi_f / static_cast<float>(h);
-    for (int k = 1; k <= h / 2 - 1; ++k) {
+// Factors e^{i k theta}, k = 1 .. h/2-1, theta = sgn pi/h, of the pairing
+// step for one half-length h and direction, kept split into real and
+// imaginary parts; computed once and kept.
+struct PairTwiddles {
+    std::vector<float> re, im;
+};
+
+const PairTwiddles& pair_twiddles(int h, float sgn) {
+    thread_local std::array<PairTwiddles, 64> tables;
+    auto& t = tables[2 * std::countr_zero(static_cast<unsigned>(h)) + (sgn > 0.0f ? 1 : 0)];
+    if (t.re.empty()) {
+        const float theta = sgn * pi_f / static_cast<float>(h);
+        const auto size = static_cast<std::size_t>(std::max(h / 2, 1));
+        t.re.resize(size);
+        t.im.resize(size);
+        for (int k = 1; k <= h / 2 - 1; ++k) {
+            const std::complex<float> w = unit(static_cast<float>(k) * theta);
+            t.re[k] = w.real();
+            t.im[k] = w.imag();
+        }
+    }
+    return t;
+}
+
+// The pairing step for k = first .. h/2-1, element k with h - k.
+void pair_scalar(std::span<float> x, int h, int first, float sgn, const PairTwiddles& w) {
+    for (int k = first; k <= h / 2 - 1; ++k) {
         const int a = 2 * k, b = 2 * (h - k);
         const float sR = x[a] + x[b], dR = x[a] - x[b];
         const float sI = x[a + 1] + x[b + 1], dI = x[a + 1] - x[b + 1];
-        const std::complex<float> w = unit(static_cast<float>(k) * theta);
-        const float wr = w.real(), wi = w.imag();
+        const float wr = w.re[k], wi = w.im[k];
         const float m = dR * wr - sI * wi;
         const float p = wr * sI + wi * dR;
         x[a] = (sR - sgn * p) / 2.0f;
@@ -57,6 +90,51 @@ void pair_terms(std::span<float> x, int h, float sgn) {
         x[b] = (sR + sgn * p) / 2.0f;
         x[b + 1] = (sgn * m - dI) / 2.0f;
     }
+}
+
+#if defined(__SSE2__)
+// The pairing step for k = 1, 5, 9, ... four elements at a time, the
+// partners loaded in reverse (lane j holds element h - (k + j)); each lane
+// does the scalar step's operations in its order (halving is multiplying by
+// 0.5, the same correctly rounded value).  Returns the first k left over.
+int pair_four(std::span<float> x, int h, float sgn, const PairTwiddles& w) {
+    const __m128 half = _mm_set1_ps(0.5f), s = _mm_set1_ps(sgn);
+    int k = 1;
+    for (; k + 3 <= h / 2 - 1; k += 4) {
+        float* f = x.data() + 2 * k;
+        float* g = x.data() + 2 * (h - k - 3);
+        __m128 fr, fi, gr, gi;
+        simd::load_split(f, fr, fi);
+        simd::load_split(g, gr, gi);
+        gr = simd::reversed(gr);
+        gi = simd::reversed(gi);
+        const __m128 sR = _mm_add_ps(fr, gr), dR = _mm_sub_ps(fr, gr);
+        const __m128 sI = _mm_add_ps(fi, gi), dI = _mm_sub_ps(fi, gi);
+        const __m128 wr = _mm_loadu_ps(w.re.data() + k), wi = _mm_loadu_ps(w.im.data() + k);
+        const __m128 m = _mm_sub_ps(_mm_mul_ps(dR, wr), _mm_mul_ps(sI, wi));
+        const __m128 p = _mm_add_ps(_mm_mul_ps(wr, sI), _mm_mul_ps(wi, dR));
+        const __m128 sp = _mm_mul_ps(s, p), sm = _mm_mul_ps(s, m);
+        fr = _mm_mul_ps(_mm_sub_ps(sR, sp), half);
+        fi = _mm_mul_ps(_mm_add_ps(dI, sm), half);
+        gr = _mm_mul_ps(_mm_add_ps(sR, sp), half);
+        gi = _mm_mul_ps(_mm_sub_ps(sm, dI), half);
+        simd::store_interleaved(f, fr, fi);
+        simd::store_interleaved(g, simd::reversed(gr), simd::reversed(gi));
+    }
+    return k;
+}
+#endif
+
+// Separates the half-length complex transform into the real series' spectrum
+// (and back: the same step with the opposite angle and sign).  x holds h
+// complex values; element k is paired with h - k.
+void pair_terms(std::span<float> x, int h, float sgn) {
+    const PairTwiddles& w = pair_twiddles(h, sgn);
+#if defined(__SSE2__)
+    pair_scalar(x, h, pair_four(x, h, sgn, w), sgn, w);
+#else
+    pair_scalar(x, h, 1, sgn, w);
+#endif
     x[h + 1] = -x[h + 1]; // element h/2 is its own partner: conjugate it
 }
 
@@ -65,30 +143,13 @@ void pair_terms(std::span<float> x, int h, float sgn) {
 void fft(std::span<std::complex<float>> z, int m, int isign) {
     if (!power_of_two(m) || static_cast<std::size_t>(m) > z.size())
         throw std::invalid_argument("fft: length is not a power of two within the array");
-    bit_reverse(z, m);
-    const float sign = isign < 0 ? -1.0f : 1.0f;
-    for (int span = 1; span < m; span *= 2) {
-        for (int q = 0; q < span; ++q) {
-            const float angle = sign * pi_f_low * static_cast<float>(q) / static_cast<float>(span);
-            const std::complex<float> w = unit(angle);
-            const float wr = w.real(), wi = w.imag();
-            for (int r = q; r < m; r += 2 * span) {
-                std::complex<float>& a = z[r];
-                std::complex<float>& b = z[r + span];
-                const float tr = wr * b.real() - wi * b.imag();
-                const float ti = wr * b.imag() + wi * b.real();
-                b = {a.real() - tr, a.imag() - ti};
-                a = {a.real() + tr, a.imag() + ti};
-            }
-        }
-    }
+    detail::radix2(reinterpret_cast<float*>(z.data()), m, fft_twiddles(m, isign));
 }
 
 void locast(std::string_view word, int& inverse, int& forward) {
     inverse = 0;
     forward = 0;
-    std::string_view w = word;
-    while (!w.empty() && w.back() == ' ') w.remove_suffix(1);
+    const std::string_view w = traceio::trimmed(word);
     if (w == "forward") {
         forward = 1;
     } else if (w == "inverse") {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -172,6 +174,35 @@ TEST(Wigint, UnevenAbscissas) {
     const std::vector<float> xe{0.0f, 1.0f, 2.0f, 3.0f};
     const std::vector<float> ye{0.0f, 3.0f, 3.0f, 1.0f};
     EXPECT_EQ(wigint(xe, ye, 4, 1e-4f, 1.3f), wigint(0.0f, ye, 4, 1.0f, 1e-4f, 1.3f));
+}
+
+// The many-times form gives the bits of the single-time routine at every
+// kind of time: on samples, between them, in the first and last intervals,
+// just before the trace, far outside it, where slopes fall below the floor,
+// and at a time that is not a number; any count, in place as well.
+TEST(Wigint, ManyTimesGiveTheSingleValues) {
+    std::vector<float> y(40);
+    for (int i = 0; i < 32; ++i) y[i] = std::sin(0.7f * i) * (i % 5 == 0 ? 1e-6f : 1.0f);
+    y[10] = y[11] = y[12] = 0.5f; // flat run: slopes under the floor
+    const float x1 = -1.3f, dx = 0.05f;
+    std::vector<float> t;
+    for (float s = x1 - 5.0f * dx; s < x1 + 40.0f * dx; s += 0.0173f) t.push_back(s);
+    for (int i = 0; i < 32; ++i) t.push_back(x1 + static_cast<float>(i) * dx);
+    t.insert(t.end(), {x1 - 3.5f * dx, x1 + 1e9f, NAN, -INFINITY, x1 + 31.5f * dx});
+    for (std::size_t count : {t.size(), std::size_t{3}, std::size_t{0}}) {
+        const std::span<const float> times(t.data(), count);
+        std::vector<float> out(count, -7.0f);
+        wigint(x1, y, 32, dx, 1e-4f, times, out);
+        std::vector<float> in_place(times.begin(), times.end());
+        wigint(x1, y, 32, dx, 1e-4f, in_place, in_place);
+        for (std::size_t i = 0; i < count; ++i) {
+            const float want = wigint(x1, y, 32, dx, 1e-4f, t[i]);
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(out[i]), std::bit_cast<std::uint32_t>(want))
+                << "t=" << t[i] << ": " << out[i] << " instead of " << want;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(in_place[i]),
+                      std::bit_cast<std::uint32_t>(want));
+        }
+    }
 }
 
 TEST(Nbl, LastNonBlank) {

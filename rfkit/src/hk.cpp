@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 
@@ -113,6 +114,20 @@ std::string result_line(const Peak& best, const Spread& spread, const HkSummary&
     return line;
 }
 
+// A maximum on the edge of the grid may be a slope running out of the grid,
+// not a peak: say so, and which range to widen.
+void warn_at_edge(const Peak& best, const HkSettings& s) {
+    auto at_edge = [](double v, const Range& r) {
+        return std::abs(v - r.first) < r.step / 2 || std::abs(v - r.at(r.count() - 1)) < r.step / 2;
+    };
+    if (at_edge(best.h, s.h))
+        console::err() << tool << ": the maximum lies at the edge of the H range (H " << best.h
+                       << " km): it may lie beyond; widen -H to see\n";
+    if (at_edge(best.kappa, s.kappa))
+        console::err() << tool << ": the maximum lies at the edge of the kappa range (kappa "
+                       << best.kappa << "): it may lie beyond; widen -kappa to see\n";
+}
+
 // Writes one of the text outputs; false (after a message) when it failed.
 bool write_output(const std::string& name, const std::string& text, const char* what) {
     if (name.empty()) return true;
@@ -146,6 +161,7 @@ int hk(std::span<const std::string> args) {
         run.p_max = std::max(run.p_max, rf.slowness);
         run.p_mean += rf.slowness / static_cast<double>(g.used.size());
     }
+    warn_at_edge(*best, r.settings);
     Progress progress(r.resamples);
     Spread spread = bootstrap(stack, r.resamples, r.seed, std::ref(progress));
     // The grid places the maximum no closer than one step: neighbours within

@@ -35,7 +35,8 @@ std::string grid_text(std::span<const double> grid, const HkSettings& s, const H
     append(out, "# maximum %.6g at H %.4f kappa %.5f; columns: H (km), kappa, stack / maximum\n",
            run.best.value, run.best.h, run.best.kappa);
     const long nh = s.h.count();
-    const double scale = run.best.value != 0 ? 1 / run.best.value : 1;
+    // Divided by the size of the maximum, so that signs stay as they are.
+    const double scale = run.best.value != 0 ? 1 / std::abs(run.best.value) : 1;
     for (std::size_t i = 0; i < grid.size(); ++i) {
         const long k = static_cast<long>(i) / nh, j = static_cast<long>(i) % nh;
         if (std::isnan(grid[i]))

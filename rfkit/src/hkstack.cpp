@@ -53,6 +53,8 @@ std::string refusal(const HkSettings& s, std::span<const ReceiverFunction> rfs) 
     if (!(std::isfinite(s.vp) && s.vp > 0)) return "the P speed must be positive";
     for (double w : s.weights)
         if (!std::isfinite(w)) return "the weights must be numbers";
+    if (s.weights[0] == 0 && s.weights[1] == 0 && s.weights[2] == 0)
+        return "the weights are all zero";
     if (s.h.count() == 0)
         return "empty H range " + number(s.h.first) + " to " + number(s.h.last) + " by " +
                number(s.h.step);

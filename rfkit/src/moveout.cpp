@@ -35,7 +35,7 @@ double mean(double sum, std::size_t n) {
 
 } // namespace
 
-const Layering& iasp91() {
+const Layering& reference_earth() {
     static const Layering table{
         {0,   20,  20,  35,  35,  77.5, 120, 165, 210, 210, 260, 310,
          360, 410, 410, 460, 510, 560,  610, 660, 660, 710, 760, 809.5},

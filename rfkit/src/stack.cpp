@@ -106,8 +106,8 @@ int stack(std::span<const std::string> args) {
     }
     const Gathered g = read_for_stacking(r.files, tool, r.normalise);
     std::string why;
-    const auto s = r.dz > 0 ? depth_stack(g.used, r.dz, iasp91(), why)
-                            : moveout_stack(g.used, r.p0, iasp91(), why);
+    const auto s = r.dz > 0 ? depth_stack(g.used, r.dz, reference_earth(), why)
+                            : moveout_stack(g.used, r.p0, reference_earth(), why);
     if (!s) throw console::Ending(1, std::string(tool) + ": " + why);
 
     stack_header(g.used.front().name, *s, r.p0, r.dz > 0);

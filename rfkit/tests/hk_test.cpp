@@ -74,7 +74,8 @@ std::string copy(const std::string& from, const std::string& to) {
 
 // Bad input: files without a usable slowness or with another sample interval
 // are named, left out and counted (status 1); too few usable files, empty
-// ranges and a slowness that leaves no valid grid point refuse the run.
+// ranges and a slowness that leaves no valid grid point refuse the run; a
+// maximum on the edge of the grid is pointed out.
 TEST(RfkitHk, NamesLeavesOutAndRefusesBadInput) {
     rftest::TempDir dir;
     const auto good = synthetic_rfs(dir.path(), Crust{}, 3);
@@ -131,6 +132,12 @@ TEST(RfkitHk, NamesLeavesOutAndRefusesBadInput) {
          {"no point of the grid is valid for '" + fast + "'"},
          -1},
         {with({"hk", "-vp", "fast"}, good), "", 1, {"-vp needs a number, not 'fast'"}, -1},
+        {with({"hk", "-w", "0", "0", "0"}, good), "", 1, {"the weights are all zero"}, -1},
+        {with({"hk", "-H", "36", "60", "0.5", "-boot", "5"}, good),
+         "",
+         0,
+         {"the maximum lies at the edge of the H range (H 36 km)"},
+         3},
         {with({"hk", "-bootstrap", "10"}, good), "", 1, {"unknown option '-bootstrap'"}, -1},
         {{"hk"}, "\n# nothing\n", 1, {"no receiver functions named"}, -1},
     };

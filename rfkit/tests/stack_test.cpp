@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,44 @@ TEST(RfkitStack, PutsTheMohoPsAtItsReferenceSlownessTime) {
     ASSERT_EQ(o.status, 0) << o.err;
     const Trace d = read(dir.path("depth.sac"));
     EXPECT_NEAR(d.b + d.dt * static_cast<double>(d.peak_after(15.0f)), 35.0, 1.0);
+}
+
+// Refusals: no output named, too few usable files, a slowness beyond the
+// reference Earth's P speed; a file left out is named and fails the run.
+TEST(RfkitStack, RefusesWhatItCannotStackAndNamesWhatItLeavesOut) {
+    rftest::TempDir dir;
+    const auto rfs = synthetic_rfs(dir.path(), Crust{}, 3);
+    const std::string out = dir.path("out.sac");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string said;
+        bool written;
+    };
+    const std::vector<Case> cases{
+        {{"stack", rfs[0], rfs[1]}, 1, "no output named (-o file)", false},
+        {{"stack", "-o", out, rfs[0], dir.path("none.sac")},
+         1,
+         "1 usable receiver function(s); a stack needs at least two",
+         false},
+        {{"stack", "-o", out, "-p", "0.2", rfs[0], rfs[1]},
+         1,
+         "slowness 0.200000 s/km reaches beyond the reference P speed",
+         false},
+        {{"stack", "-o", out, "-depth", "0.001", rfs[0], rfs[1]}, 1, "depth step", false},
+        {{"stack", "-o", out, rfs[0], dir.path("none.sac"), rfs[1], rfs[2]},
+         1,
+         "left out '" + dir.path("none.sac") + "': no such file",
+         true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(out);
+        const auto o = run_rfkit(c.args);
+        SCOPED_TRACE(o.err);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_NE(o.err.find(c.said), std::string::npos) << c.said;
+        EXPECT_EQ(std::filesystem::exists(out), c.written);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace traceio {
 namespace detail {
@@ -168,6 +169,35 @@ void setlhv(std::string_view name, bool value, int& nerr) {
         return;
     }
     cmhdr.lhdr[k] = value ? 1 : 0;
+}
+
+void getihv(std::string_view name, std::string& value, int& nerr) {
+    nerr = 0;
+    value.clear();
+    const int k = find(name, kmlhf.ihdr);
+    if (k < 0) {
+        nerr = ERR_NO_FIELD;
+        return;
+    }
+    const int code = cmhdr.ihdr[k];
+    if (code == IUNDEF) {
+        nerr = ERR_UNDEFINED;
+    } else if (code >= 1 && code <= static_cast<int>(kmlhf.enums.size())) {
+        value = kmlhf.enums[static_cast<std::size_t>(code - 1)];
+    } else {
+        value = std::to_string(code);
+    }
+}
+
+void setihv(std::string_view name, std::string_view value, int& nerr) {
+    nerr = 0;
+    const int k = find(name, kmlhf.ihdr);
+    const int code = enum_code(value);
+    if (k < 0 || code == 0) {
+        nerr = ERR_NO_FIELD;
+        return;
+    }
+    cmhdr.ihdr[k] = code;
 }
 
 int enum_code(std::string_view name) {

@@ -2,11 +2,14 @@
 
 #include "traceio/errors.hpp"
 
+#include "traceio/errors.hpp"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -59,7 +62,12 @@ class Blocked {
 // an ignored signal (a write past the size limit then fails with an error
 // instead) or one the program handles itself is left as it is.
 void watch_interrupts() {
-    for (int s : interrupting) {
+    // Signals taken over once stay ours (the programs install no handlers
+    // of their own), so later writes need not ask again.
+    static std::array<bool, interrupting.size()> ours_already{};
+    for (std::size_t k = 0; k < interrupting.size(); ++k) {
+        const int s = interrupting[k];
+        if (ours_already[k]) continue;
         struct sigaction now {};
         if (::sigaction(s, nullptr, &now) != 0 || now.sa_handler != SIG_DFL ||
             (now.sa_flags & SA_SIGINFO) != 0)
@@ -68,7 +76,7 @@ void watch_interrupts() {
         ours.sa_handler = remove_and_end;
         sigemptyset(&ours.sa_mask);
         for (int other : interrupting) sigaddset(&ours.sa_mask, other);
-        ::sigaction(s, &ours, nullptr);
+        ours_already[k] = ::sigaction(s, &ours, nullptr) == 0;
     }
 }
 
@@ -165,6 +173,9 @@ int Output::open(const std::string& target) {
     abandon();
     target_ = target;
     if (const auto own = own_descriptor(target)) {
+        // What the program printed before comes before the trace.
+        if (*own == 1) std::fflush(stdout);
+        if (*own == 2) std::fflush(stderr);
         fd_ = ::fcntl(*own, F_DUPFD_CLOEXEC, 3);
         return fd_ >= 0 ? 0 : ERR_OPEN;
     }

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 namespace traceio {
@@ -125,31 +126,27 @@ void compute_distances() {
     if (err != 0 || !finite) h[fh::dist] = h[fh::az] = h[fh::baz] = h[fh::gcarc] = FUNDEF;
 }
 
-// Writes n samples at the current position, converted to big-endian a piece
-// at a time through a fixed buffer; the caller's array is only read.
-void write_samples(int nfu, std::span<const float> v, int n, int& nerr) {
-    static std::array<std::byte, 512> piece;
-    constexpr int per = static_cast<int>(piece.size() / 4);
-    nerr = 0;
-    for (int k = 0; k < n && nerr == 0; k += per) {
-        const int m = std::min(per, n - k);
-        for (int j = 0; j < m; ++j)
-            detail::store_big(piece.data() + 4 * j, std::bit_cast<std::uint32_t>(v[k + j]));
-        zwabs(nfu, piece, m, -1, nerr);
-    }
-}
-
 // Header and data blocks of the current trace to a handle opened at the
-// start of its file.  The trace is written in file order, without seeking,
-// so that a stream (a pipe, a terminal) takes it as well as a file.
+// start of its file, as one transfer of the whole file: the samples are
+// converted to big-endian in a buffer of the library (the caller's arrays are
+// only read).  The trace is written in file order, without seeking, so that
+// a stream (a pipe, a terminal) takes it as well as a file.
 void write_trace(int nfu, std::span<const float> x, std::span<const float> y, int npts, bool leven,
                  int& nerr) {
-    HeaderBytes header;
-    save_numeric(header.data());
-    save_text(std::span(header).subspan(numericBytes));
-    zwabs(nfu, header, detail::header_words, -1, nerr);
-    if (nerr == 0) write_samples(nfu, y, npts, nerr);
-    if (nerr == 0 && !leven) write_samples(nfu, x, npts, nerr);
+    thread_local std::vector<std::byte> file;
+    const std::size_t n = npts > 0 ? static_cast<std::size_t>(npts) : 0;
+    const std::size_t blocks = leven ? 1 : 2;
+    file.resize(detail::header_bytes + 4 * blocks * n);
+    save_numeric(file.data());
+    save_text(std::span(file).subspan(numericBytes, textBytes));
+    std::byte* out = file.data() + detail::header_bytes;
+    for (std::span<const float> v : {y, x}) {
+        for (std::size_t j = 0; j < n; ++j, out += 4)
+            detail::store_big(out, std::bit_cast<std::uint32_t>(v[j]));
+        if (leven) break;
+    }
+    // (wsac0 has checked that the words fit an int.)
+    zwabs(nfu, file, static_cast<int>(file.size() / 4), -1, nerr);
     if (nerr != 0) nerr = ERR_WRITE;
 }
 
@@ -193,10 +190,7 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
     }
 
     HeaderBytes header;
-    zrabs(nfu, std::span(header).first(numericBytes), detail::numeric_words, 0, nerr);
-    if (nerr == 0)
-        zrabs(nfu, std::span(header).subspan(numericBytes), detail::text_words,
-              detail::numeric_words, nerr);
+    zrabs(nfu, header, detail::header_words, 0, nerr);
     if (nerr != 0) {
         nerr = ERR_READ;
         return;
@@ -309,6 +303,34 @@ bool plain_file_name(std::string_view name) {
         return u < 0x20 || u == 0x7f;
     };
     return !(name.starts_with('|') || std::any_of(name.begin(), name.end(), control));
+}
+
+std::string time_series_problem() {
+    detail::ensure_initialised();
+    const int type = cmhdr.ihdr[ih::iftype];
+    if (type == detail::ITIME) return {};
+    const std::string shown = type >= 1 && type <= static_cast<int>(detail::kmlhf.enums.size())
+                                  ? std::string(detail::kmlhf.enums[type - 1])
+                              : type == IUNDEF ? "undefined"
+                                               : std::to_string(type);
+    return "IFTYPE is " + shown + ", not ITIME";
+}
+
+std::string begin_time_problem() {
+    detail::ensure_initialised();
+    const float b = cmhdr.fhdr[fh::b], delta = cmhdr.fhdr[fh::delta];
+    if (b == FUNDEF) return "B is undefined (-12345)";
+    if (!std::isfinite(b))
+        return "B is " + std::string(std::isnan(b) ? "not a number" : "infinite");
+    if (!(delta > 0.0f && std::isfinite(delta))) return {};
+    // The spacing of single-precision numbers at the begin time.
+    const float at = std::fabs(b);
+    if (!(std::nextafter(at, INFINITY) - at <= 0.5f * delta)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "B is %g s, too far from the reference time", b);
+        return text;
+    }
+    return {};
 }
 
 void wsac1(std::string_view name, std::span<const float> y, int nlen, float beg, float del,

@@ -19,8 +19,6 @@ using detail::strip_name;
 
 namespace {
 
-constexpr std::size_t piece = 512; // transfers go in pieces of at most this many bytes
-
 std::optional<std::string>& memory_prefix() {
     static std::optional<std::string> shmpfx;
     return shmpfx;
@@ -88,7 +86,10 @@ void zopenc(int& nfu, std::string_view name, int create, int ronly, int /*nwords
         nerr = errno == EACCES ? ERR_FILE_DENIED : ERR_FILE_OPEN;
         return;
     }
-    if (ronly != 0) clear_nonblocking(fd);
+    // Reading a regular file never waits, so the flag only matters (and is
+    // only cleared) for anything else.
+    struct stat st {};
+    if (ronly != 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) clear_nonblocking(fd);
     nfu = -fd;
 }
 
@@ -241,24 +242,18 @@ void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr
         nerr = ERR_READ;
         return;
     }
+    // One transfer for the whole request; a short read (a signal, a pipe)
+    // is continued until all bytes are in or the file ends.
     const std::size_t total = static_cast<std::size_t>(count) * 4;
     std::size_t done = 0;
-    // The first piece ends on a 512-byte boundary of the file, the others
-    // start on one.
-    std::size_t want = static_cast<std::size_t>(start % piece);
-    want = want == 0 ? piece : piece - want;
     while (done < total) {
-        const std::size_t end = done + std::min(want, total - done);
-        while (done < end) {
-            const ssize_t r = ::read(fd, words.data() + done, end - done);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) {
-                nerr = ERR_READ;
-                return;
-            }
-            done += static_cast<std::size_t>(r);
+        const ssize_t r = ::read(fd, words.data() + done, total - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            nerr = ERR_READ;
+            return;
         }
-        want = piece;
+        done += static_cast<std::size_t>(r);
     }
 }
 
@@ -273,10 +268,11 @@ void zwabs(int nfu, std::span<const std::byte> words, int count, int offset, int
         nerr = ERR_WRITE;
         return;
     }
+    // One transfer for the whole request, continued after a short write.
     const std::size_t total = static_cast<std::size_t>(count) * 4;
     std::size_t done = 0;
     while (done < total) {
-        const ssize_t r = ::write(fd, words.data() + done, std::min(piece, total - done));
+        const ssize_t r = ::write(fd, words.data() + done, total - done);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
             nerr = ERR_WRITE;

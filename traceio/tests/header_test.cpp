@@ -146,6 +146,22 @@ TEST(HeaderStore, LogicalsAndEnumerationCodes) {
     EXPECT_EQ(enum_code("ieartH"), 101);
     EXPECT_EQ(enum_code("IMARS"), 103);
     EXPECT_EQ(enum_code("IMARSX"), 0);
+    // Enumerated fields by the names of their values.
+    std::string value;
+    getihv("iftype", value, e);
+    EXPECT_EQ(value, "ITIME");
+    getihv("iztype", value, e);
+    EXPECT_EQ(e, 1336);
+    EXPECT_EQ(value, "");
+    setihv("IZTYPE", "it9", e);
+    getihv("iztype", value, e);
+    EXPECT_EQ(value, "IT9");
+    for (auto [field, enumeration] : {std::pair{"iztype", "nonsense"}, {"npts", "IO"}}) {
+        setihv(field, enumeration, e);
+        EXPECT_EQ(e, 1337) << field;
+    }
+    getihv("iztype", value, e);
+    EXPECT_EQ(value, "IT9"); // unchanged by the refused settings
     int v = 0;
     getnhv("nvhdr", v, e);
     EXPECT_EQ(v, 6);

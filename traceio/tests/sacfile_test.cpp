@@ -3,6 +3,7 @@
 #include "scratch.hpp"
 #include "store.hpp"
 #include "traceio/traceio.hpp"
+#include "traceio/zfile.hpp"
 #include "units.hpp"
 
 #include <cmath>

@@ -2,7 +2,9 @@
 // of one forward and inverse transform pair at 4096 points.
 //
 // bench_marrick --make-jobs DIR writes the traces and the 1000-line job list
-// that bench/batch_marrick.sh times through the program itself.
+// that bench/batch_marrick.sh and bench/compare.sh time through the program
+// itself; its outputs are 1000 new files DIR/out/rf<j>.sac, as a pipeline over
+// many station-event pairs writes them.
 #include "console/console.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/sacfile.hpp"
@@ -32,15 +34,18 @@ std::vector<float> seismogram(int n, float phase) {
     return y;
 }
 
-// Writes the two traces and the job list; returns the job list's text.
-std::string make_jobs(const std::string& dir) {
+// Writes the two traces and the job list; returns the job list's text.  The
+// outputs are ten names used in turn, or with `distinct` one name per job
+// in dir/out.
+std::string make_jobs(const std::string& dir, bool distinct = false) {
     int nerr = 0;
     traceio::wsac1(dir + "/z.sac", seismogram(samples, 0.3f), samples, -5.0f, dt, nerr);
     traceio::wsac1(dir + "/r.sac", seismogram(samples, 1.1f), samples, -5.0f, dt, nerr);
     std::string list;
     for (int j = 0; j < jobs; ++j)
-        list += dir + "/z.sac -5 54.95 " + dir + "/r.sac - - " + dir + "/rf" +
-                std::to_string(j % 10) + ".sac\n";
+        list += dir + "/z.sac -5 54.95 " + dir + "/r.sac - - " + dir +
+                (distinct ? "/out/rf" + std::to_string(j) : "/rf" + std::to_string(j % 10)) +
+                ".sac\n";
     return list;
 }
 
@@ -81,7 +86,8 @@ BENCHMARK(BM_DfftrPair4096)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--make-jobs") {
-        std::ofstream(std::string(argv[2]) + "/jobs.txt") << make_jobs(argv[2]);
+        std::filesystem::create_directory(std::string(argv[2]) + "/out");
+        std::ofstream(std::string(argv[2]) + "/jobs.txt") << make_jobs(argv[2], true);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

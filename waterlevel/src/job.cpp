@@ -1,6 +1,7 @@
 #include "waterlevel/job.hpp"
 
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "numerics/condition.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/header.hpp"
@@ -29,16 +30,40 @@ struct Buffers {
 };
 Buffers buffers;
 
+// How far into each buffer values may stand, from this job or an earlier one
+// (the buffers start as zeros).  A mark is raised before anything is written,
+// so a job that ends early leaves it on the safe side; clearing to the end of
+// a buffer stops at its mark, which leaves the same zeros for a fraction of
+// the work.
+struct Written {
+    std::size_t trace = 0, wavelet = 0, dc = 0, cdata = 0;
+};
+Written written;
+
+void touch(std::size_t& mark, std::size_t n) {
+    mark = std::max(mark, n);
+}
+
 // The interpolation slope floor used when cutting traces.
 constexpr float slope_floor = 1.0e-4f;
 
-// Clears x from sample first (counting from 1) to the end of the buffer.
-void clear_after(std::span<float> x, int n) {
-    numerics::zero(x, n + 1, static_cast<int>(x.size()) - n);
+// Clears x from sample n + 1 to the end of the buffer.
+void clear_after(std::span<float> x, int n, std::size_t& mark) {
+    const auto upto = static_cast<int>(std::min(mark, x.size()));
+    numerics::zero(x, n + 1, upto - n);
+    mark = std::min(mark, static_cast<std::size_t>(std::max(n, 0)));
 }
 
 bool good_interval(float delta) {
     return std::isfinite(delta) && delta > 0.0f;
+}
+
+// Gives up the job over a problem of its data: in input-list mode only this job
+// is lost (the message without "STOP"); a job of the command line stops the
+// run with the message.
+[[noreturn]] void refuse(std::string_view message, std::string_view reason = {}) {
+    if (console::reading_job_list()) console::skip(console::Record().text(message).str(), reason);
+    console::stop(message, reason);
 }
 
 // A trace read in two stages: its header alone, to check its length before any
@@ -59,42 +84,47 @@ void read_samples(const std::string& name, std::span<float> y, Trace& t, int max
     if (nerr != 0) console::stop(trouble, console::file_reason(name, errno));
 }
 
-Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble) {
+// Reads into y, whose mark covers all of y until the read has succeeded.
+Trace read_trace(const std::string& name, std::span<float> y, std::string_view trouble,
+                 std::size_t& mark) {
     console::concerning(name);
     Trace t;
     int nerr = 0;
     read_samples(name, y, t, 0, trouble);
+    // A spectral or x-y file holds no samples in time.
+    if (const std::string why = traceio::time_series_problem(); !why.empty())
+        refuse("**Not a time series.", why);
     int npts = 0;
     traceio::getnhv("npts", npts, nerr);
     if (nerr != 0) console::stop(trouble);
     if (npts > max_samples) console::stop("**File too long, shorten it.");
+    const std::size_t before = mark;
+    mark = y.size();
     read_samples(name, y, t, max_nfft, trouble);
     // The file may have grown since its header was read.
     if (t.n > max_samples) console::stop("**File too long, shorten it.");
-    if (t.n < 1) console::stop("**Trace has no samples.");
-    if (!good_interval(t.delta)) console::stop("**Bad sample interval.");
-    // An undefined or infinite begin time puts every sample out of any window.
-    if (!std::isfinite(t.b)) console::stop("**Bad begin time.");
+    if (t.n < 1) refuse("**Trace has no samples.");
+    if (!good_interval(t.delta)) refuse("**Bad sample interval.");
+    // An undefined, infinite or far-off begin time puts the samples at times
+    // no window can be cut at.
+    if (const std::string why = traceio::begin_time_problem(); !why.empty())
+        refuse("**Bad begin time.", why);
+    mark = std::max(before, static_cast<std::size_t>(t.n));
     return t;
 }
 
 // Cuts n samples at ts, ts + delta, ... (time accumulated by repeated
 // addition) from the raw trace into cut; samples after te are 0.  Returns the
-// index of the first sample after te, or n when there is none.
+// index of the first sample after te, or n when there is none.  The times,
+// which only grow, are laid out in cut first and interpolated there.
 int cut_window(const Trace& raw, std::span<const float> y, float ts, float te,
                std::span<float> cut) {
-    int k = 0;
-    float t = ts;
-    for (int i = 1; i <= raw.n; ++i) {
-        if (t <= te) {
-            cut[i - 1] = numerics::wigint(raw.b, y, raw.n, raw.delta, slope_floor, t);
-        } else {
-            cut[i - 1] = 0.0f;
-            if (k == 0) k = i;
-        }
-        t += raw.delta;
-    }
-    return k == 0 ? raw.n : k;
+    int inside = 0;
+    for (float t = ts; inside < raw.n && t <= te; t += raw.delta) cut[inside++] = t;
+    const auto times = cut.first(static_cast<std::size_t>(inside));
+    numerics::wigint(raw.b, y, raw.n, raw.delta, slope_floor, times, times);
+    std::fill(cut.begin() + inside, cut.begin() + raw.n, 0.0f);
+    return inside < raw.n ? inside + 1 : raw.n;
 }
 
 // A window that misses the trace altogether would cut nothing but zeros.
@@ -123,10 +153,15 @@ void set_int(std::string_view name, int value) {
     traceio::setnhv(name, value, nerr);
 }
 
-// Debug traces are written without any check of the write.
-void write_debug(std::string_view name, std::span<const float> y) {
+// A debug trace, with the header in the store: one that cannot be written
+// is reported and the job goes on.
+void write_debug(std::string_view file, std::span<const float> y) {
+    const std::string path = console::debug_path(file);
+    traceio::describe_samples(y);
     int nerr = 0;
-    traceio::wsac0(name, {}, y, nerr);
+    errno = 0;
+    traceio::wsac0(path, {}, y, nerr);
+    if (nerr != 0) console::debug_file_failed(path, errno);
 }
 
 void print_information(int npts, int nfft, float fny, float df, float dt) {
@@ -142,8 +177,7 @@ void print_information(int npts, int nfft, float fny, float df, float dt) {
 // more than the result holds.
 int output_count(const Settings& s, float dt, int nfft) {
     const float r = (s.te + s.tdelay) / dt;
-    if (!(r >= 0.5f))
-        console::stop("**Window end lies before the output start - nothing to write.");
+    if (!(r >= 0.5f)) refuse("**Window end lies before the output start - nothing to write.");
     if (r >= static_cast<float>(nfft)) return nfft;
     return static_cast<int>(std::lround(r));
 }
@@ -153,43 +187,50 @@ int output_count(const Settings& s, float dt, int nfft) {
 void process_job(const Settings& s, const Names& names) {
     Buffers& buf = buffers;
     const bool command_line = !s.input_list;
+    // Nothing is read or written for an output name that cannot be used.
+    if (!traceio::plain_file_name(names.output())) console::refuse_name("Output", names.output());
 
     // Wavelet: read raw into the trace buffer, cut into the wavelet buffer.
-    const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.");
+    const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.",
+                               written.trace);
     check_overlap(w, s, "wavelet trace");
-    clear_after(buf.trace, w.n);
+    clear_after(buf.trace, w.n, written.trace);
+    touch(written.wavelet, static_cast<std::size_t>(w.n));
     const int k = cut_window(w, buf.trace, s.ts, s.te, buf.wavelet);
     if (command_line) {
         numerics::demean(buf.wavelet, k);
         numerics::dtrend(buf.wavelet, k);
     }
     if (s.blen > 0.0f) numerics::window(s.blen, k, w.delta, buf.wavelet);
-    clear_after(buf.wavelet, w.n);
+    clear_after(buf.wavelet, w.n, written.wavelet);
     if (s.debug) {
         set_float("b", s.ts);
-        write_debug("/tmp/decon.wav", buf.wavelet);
+        write_debug("decon.wav", buf.wavelet);
     }
 
     // Decon input: read raw into dc, cut into the trace buffer.
-    const Trace d = read_trace(names.decon(), buf.dc, "**Trouble reading decon input file.");
-    clear_after(buf.dc, d.n); // nothing of an earlier job reaches the interpolation
+    const Trace d =
+        read_trace(names.decon(), buf.dc, "**Trouble reading decon input file.", written.dc);
+    clear_after(buf.dc, d.n, written.dc); // nothing of an earlier job reaches the interpolation
     check_rates(d, w.delta);
     check_overlap(d, s, "decon input trace");
     if (command_line) {
         numerics::demean(buf.dc, d.n);
         numerics::dtrend(buf.dc, d.n);
     }
+    touch(written.trace, static_cast<std::size_t>(d.n));
     cut_window(d, buf.dc, s.ts, s.te, buf.trace);
-    clear_after(buf.trace, d.n);
+    clear_after(buf.trace, d.n, written.trace);
 
     // Conv. file: used whole from its first sample, not cut to the window.
     int nc = 0;
     if (s.oconv) {
-        const Trace c = read_trace(names.conv(), buf.cdata, "**Trouble reading decon conv. file.");
+        const Trace c = read_trace(names.conv(), buf.cdata, "**Trouble reading decon conv. file.",
+                                   written.cdata);
         nc = c.n;
         numerics::demean(buf.cdata, nc);
         numerics::dtrend(buf.cdata, nc);
-        clear_after(buf.cdata, nc);
+        clear_after(buf.cdata, nc, written.cdata);
         check_rates(c, w.delta);
     }
 
@@ -200,10 +241,10 @@ void process_job(const Settings& s, const Names& names) {
     if (s.debug) {
         set_float("b", s.ts);
         set_int("npts", d.n);
-        write_debug("/tmp/decon.trc", buf.trace);
+        write_debug("decon.trc", buf.trace);
         if (s.oconv) {
             set_int("npts", nc);
-            write_debug("/tmp/decon.cnv", buf.cdata);
+            write_debug("decon.cnv", buf.cdata);
         }
     }
 
@@ -218,18 +259,23 @@ void process_job(const Settings& s, const Names& names) {
 
     const Division division{s.c, s.agauss, s.tdelay, s.oconv};
     int nerr = 0;
+    const auto transformed = static_cast<std::size_t>(nfft) + 2;
+    touch(written.trace, transformed);
+    touch(written.wavelet, transformed);
+    if (s.oconv) touch(written.cdata, transformed);
     wldecon(buf.trace, buf.wavelet, buf.cdata, buf.d2, nfft, w.delta, df, division, nerr);
-    if (nerr != 0) console::stop("**Wavelet is zero - nothing to deconvolve.");
+    if (nerr != 0) refuse("**Wavelet is zero - nothing to deconvolve.");
 
     const int nout = command_line ? npts : output_count(s, w.delta, nfft);
     const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
     if (!std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
-        console::stop("**Result is not finite - check the input traces.");
+        refuse("**Result is not finite - check the input traces.");
 
     set_float("b", -s.tdelay);
     set_float("user2", s.c);
     set_float("user3", s.agauss);
     set_int("npts", nout);
+    traceio::describe_samples(result);
     console::concerning(names.output());
     errno = 0;
     traceio::wsac0(names.output(), {}, buf.trace, nerr);

@@ -33,6 +33,7 @@ struct TaperSet {
     std::array<double, taper_rows * taper_count> v{}; // taper k in v[k*taper_rows ...]
     std::array<double, taper_count> lambda{};         // concentrations (noise weights)
     int nwav = 0;                                     // taper length, odd
+    bool reusable = false;                            // designed, every value a number
     int half = 0;                                     // (nwav - 1)/2
     float sum = 0.0f;                                 // S: all taper values summed in single
 };
@@ -41,6 +42,8 @@ struct TaperSet {
 int taper_length(float dt);
 
 // Designs Slepian tapers of nwav (odd, 1..1023) samples, NW 2.5, into t.
+// A set t already holds for nwav is kept as it is (the tapers depend on
+// their length alone), unless it holds values that are not numbers.
 void design_tapers(int nwav, TaperSet& t);
 
 // Transform length, cutoff bin and sample interval of one deconvolution.
@@ -84,6 +87,15 @@ void noise_power(const Spectrum& noise, const TaperSet& tapers, const Plan& plan
 // returns to the time domain: w.u(1..nt) holds the result (zero past nfft).
 // Fills w.coherence(0..nf-1) and returns the averaged squared coherence.
 float deconvolve(Workspace& w, const Plan& plan, float shift, int nt);
+
+// True when every spectrum of y is zero from DC up to the cutoff (bins 0 to
+// nf-1), as for a dead channel: there is then nothing to deconvolve by or to
+// compare with, and the coherence would be 0/0.
+bool silent(const Spectrum& y, const Plan& plan);
+
+// The result of a deconvolution with a silent wavelet or trace: w.u(1..nt)
+// and w.coherence(0..nf-1) all zero, with no division made.
+void zero_result(Workspace& w, const Plan& plan, int nt);
 
 // The sum of the three spectra of y back in the time domain in u, scaled by
 // 1/(0.5 S) for a wavelet or 2/S otherwise; returns the count of samples that

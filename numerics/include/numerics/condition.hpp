@@ -27,6 +27,12 @@ void window(float len, int n, float dt, std::span<float> x);
 // the first and past the end of the span count as zero.
 float wigint(float x1, std::span<const float> y, int n, float dx, float epsi, float t);
 
+// The same at many times: out[i] = wigint(x1, y, n, dx, epsi, t[i]) for every
+// i, the same values, several computed at once.  out and t have the same
+// length and may be the same array.
+void wigint(float x1, std::span<const float> y, int n, float dx, float epsi,
+            std::span<const float> t, std::span<float> out);
+
 // The same for n increasing abscissas x(1..n) (uneven spacing).
 float wigint(std::span<const float> x, std::span<const float> y, int n, float epsi, float t);
 

@@ -2,8 +2,8 @@
 //
 // Grid file: comment lines beginning with '#' (the settings, the number of
 // receiver functions and the maximum), then one line "H kappa s" per grid
-// point, H varying fastest, s the stack divided by its maximum (1 at the
-// best point; NaN where a phase time is imaginary).  GMT reads it with
+// point, H varying fastest, s the stack divided by the size of its maximum
+// (1 at the best point; NaN where a phase time is imaginary).  GMT reads it with
 //   gmt xyz2grd grid.txt -R<h0>/<h1>/<k0>/<k1> -I<dh>/<dk> -Ggrid.nc
 //
 // Curves file: three GMT segments, headers "> Ps", "> PpPs", "> PpSs+PsPs",

@@ -55,7 +55,8 @@ std::optional<PhaseTimes> phase_times(double h, double kappa, double vp, double 
 
 // Why a stack of these settings over receiver functions of these slownesses
 // cannot be made, or an empty text when it can: an empty H or kappa range, a
-// negative H, Vp not positive, a weight that is not finite, a grid of more
+// negative H, Vp not positive, a weight that is not finite or all three
+// zero, a grid of more
 // than max_grid_points points, or a slowness for which every kappa of the
 // range gives an imaginary time (the message names the file).
 std::string refusal(const HkSettings& s, std::span<const ReceiverFunction> rfs);

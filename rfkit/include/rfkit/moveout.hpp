@@ -27,7 +27,8 @@ namespace rfkit {
 struct Layering {
     std::vector<double> depth, vp, vs;
 };
-const Layering& iasp91();
+// The reference: iasp91 as described above.
+const Layering& reference_earth();
 
 // T(z, p) tabulated every 0.1 km down to the table's last depth, or to the
 // depth where qa becomes imaginary (p at or beyond 1/Vp there).

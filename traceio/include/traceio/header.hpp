@@ -52,6 +52,15 @@ void getkhv(std::string_view name, std::string& value, int& nerr);
 void getlhv(std::string_view name, bool& value, int& nerr);
 void setlhv(std::string_view name, bool value, int& nerr);
 
+// Enumerated fields (IFTYPE, IZTYPE, ...) by the names of their values
+// ("ITIME", "IO", ...).  getihv gives the value's name, or its number when
+// the code lies outside 1..103, and 1336 with an empty value when the field is
+// undefined; setihv takes a name of the enumeration table.  Both give 1337
+// for a name that is not an enumerated field, and setihv also for an unknown
+// value name (the header is then unchanged).
+void getihv(std::string_view name, std::string& value, int& nerr);
+void setihv(std::string_view name, std::string_view value, int& nerr);
+
 // Enumeration code of a name such as "ITIME" or "IEARTH" (1..103), 0 if none.
 int enum_code(std::string_view name);
 

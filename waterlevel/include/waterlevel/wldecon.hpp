@@ -21,6 +21,8 @@ struct Division {
 // are left holding their spectra, power the wavelet power (nfft/2 + 1 values).
 // delta: sample interval; df: frequency step 1/(nfft*delta).  nerr = 1 (and
 // trace holds the trace's spectrum) when the wavelet is zero everywhere.
+// The Gaussian filter and the delay factors of the last few sets of nfft, df,
+// agauss and tdelay are kept between calls (a few hundred kB at most).
 void wldecon(std::span<float> trace, std::span<float> wavelet, std::span<float> conv,
              std::span<float> power, int nfft, float delta, float df, const Division& d, int& nerr);
 

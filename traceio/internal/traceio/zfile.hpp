@@ -12,6 +12,9 @@
 //
 // Offsets and counts are in 4-byte words.  Routines with an error argument set
 // it to 0 on entry.
+//
+// Internal to this tree (traceio/internal/, target traceio_internal): not
+// installed and not part of the library's public interface.
 #pragma once
 
 #include "traceio/errors.hpp"
@@ -61,7 +64,8 @@ void zinquire(std::string_view name, bool& exists);
 void zdest(std::string_view name, int& nerr);
 
 // Read or write count words at word offset (zwabs: offset < 0 means the
-// current position), in pieces of at most 512 bytes.  A transfer larger than
+// current position), as one system call unless the system delivers less
+// (a signal, a pipe), when the transfer goes on.  A transfer larger than
 // the buffer, a negative count or a short transfer fails: ERR_READ (the
 // buffer may hold part of the words) or ERR_WRITE (the file part of them).
 void zrabs(int nfu, std::span<std::byte> words, int count, int offset, int& nerr);

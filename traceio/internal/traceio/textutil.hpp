@@ -1,6 +1,9 @@
 // Small text routines behind the header names and the message store.  Text is
 // handled as fixed-length fields: positions count from 1, trailing blanks
 // never count, and a NUL character ends the significant part of a name.
+//
+// Internal to this tree (traceio/internal/, target traceio_internal): not
+// installed and not part of the library's public interface.
 #pragma once
 
 #include <span>

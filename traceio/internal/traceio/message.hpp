@@ -6,6 +6,9 @@
 // Nothing is registered at start: no type names (every type word then gives
 // type 3), no units, an empty message table and automatic output off, so a
 // composed message is kept but never written until a caller sets these up.
+//
+// Internal to this tree (traceio/internal/, target traceio_internal): not
+// installed and not part of the library's public interface.
 #pragma once
 
 #include <array>

@@ -1,0 +1,174 @@
+// Names and headers of a prepared event's files (see prepout.hpp).
+#include "rfkit/prepout.hpp"
+
+#include "console/console.hpp"
+#include "rfkit/reftime.hpp"
+#include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace rfkit {
+
+namespace {
+
+std::string safe(const std::string& code) {
+    std::string s = code;
+    for (char& c : s)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+    return s;
+}
+
+// The header fields that hold times after the reference time.
+constexpr const char* time_fields[] = {"o",  "a",  "t0", "t1", "t2", "t3", "t4",
+                                       "t5", "t6", "t7", "t8", "t9", "f"};
+
+void set_float(const char* name, double v) {
+    int nerr = 0;
+    traceio::setfhv(name, static_cast<float>(v), nerr);
+}
+
+void set_text(const char* name, const std::string& v) {
+    int nerr = 0;
+    traceio::setkhv(name, v, nerr);
+}
+
+// Z's header as read, changed as prepout.hpp tells (all but the fields of
+// each component, set in write_component).
+bool event_header(const Prepared& p, std::string& why) {
+    int n = 0, nerr = 0;
+    float b = 0, dt = 0;
+    traceio::rsac1(p.files[0], {}, n, b, dt, 0, nerr);
+    std::int64_t old_ref = 0;
+    if (nerr != 0 || !stored_reference(old_ref)) {
+        why = "'" + p.files[0] + "' could not be read again";
+        return false;
+    }
+    const double moved = static_cast<double>(p.p_time - old_ref) / 1000;
+    for (const char* name : time_fields) {
+        float v = 0;
+        traceio::getfhv(name, v, nerr);
+        if (nerr == 0 && std::isfinite(v)) set_float(name, v - moved);
+    }
+    store_reference(p.p_time);
+    const int pick_field = p.picked ? p.pick : 10; // T9 holds a prediction
+    if (p.picked) {
+        const std::string field = pick_name(p.pick);
+        set_float(field.c_str(), p.p_residual);
+        std::string label;
+        traceio::getkhv("k" + field, label, nerr);
+        if (nerr != 0) set_text(("k" + field).c_str(), "P");
+    }
+    if (p.has_prediction && !(p.picked && p.pick == 10)) {
+        set_float("t9", p.predicted);
+        set_text("kt9", "P_iasp91");
+    }
+    const std::string reference = pick_field == 0 ? "IA" : "IT" + std::to_string(pick_field - 1);
+    traceio::setihv("iztype", reference, nerr);
+    if (p.has_slowness) {
+        set_float("user0", p.slowness);
+        set_text("kuser0", "s/km");
+    } else {
+        set_float("user0", traceio::FUNDEF);
+        set_text("kuser0", std::string(traceio::KUNDEF));
+    }
+    set_float("user1", p.has_snr ? p.snr : traceio::FUNDEF);
+    set_text("kuser1", p.has_snr ? "snr" : std::string(traceio::KUNDEF));
+    set_float("baz", p.baz);
+    if (p.has_distance) set_float("gcarc", p.gcarc);
+    if (p.located) set_float("dist", p.dist), set_float("az", p.az);
+    return true;
+}
+
+// Writes one component under `name`; false with the reason in `why`.
+bool write_component(const std::vector<float>& y, float begin, float dt, double cmpaz,
+                     double cmpinc, const std::string& channel, const std::string& name,
+                     std::string& why) {
+    int nerr = 0;
+    traceio::setnhv("npts", static_cast<int>(y.size()), nerr);
+    set_float("b", begin);
+    set_float("delta", dt);
+    set_float("cmpaz", cmpaz);
+    set_float("cmpinc", cmpinc);
+    set_text("kcmpnm", channel);
+    traceio::describe_samples(y);
+    errno = 0;
+    traceio::wsac0(name, {}, y, nerr);
+    if (nerr == 0) return true;
+    why = errno != 0 ? console::system_reason(errno) : std::string(traceio::error_text(nerr));
+    return false;
+}
+
+// A temporary name beside `name`, hidden and private to this process.
+std::string temporary(const std::string& name) {
+    const std::filesystem::path path(name);
+    const std::filesystem::path dir = path.parent_path();
+    const std::string hidden =
+        "." + path.filename().string() + ".part" + std::to_string(::getpid());
+    return dir.empty() ? hidden : (dir / hidden).string();
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
+}
+
+} // namespace
+
+std::string event_stem(const Prepared& p) {
+    std::string s = p.network.empty() ? safe(p.station) : safe(p.network) + "." + safe(p.station);
+    if (!p.location.empty()) s += "." + safe(p.location);
+    return s + "_" + (p.has_origin ? compact_time(p.origin) : "P" + compact_time(p.p_time));
+}
+
+std::array<std::string, 3> output_names(const Prepared& p, const std::string& dir) {
+    const std::string stem = event_stem(p);
+    const std::string at = dir.empty() || dir == "." ? "" : dir + (dir.back() == '/' ? "" : "/");
+    return {at + stem + ".z", at + stem + ".r", at + stem + ".t"};
+}
+
+bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why) {
+    for (const std::string& out : names)
+        for (const std::string& in : p.files)
+            if (same_file(out, in)) {
+                why = "the output '" + out + "' would replace the input '" + in + "'";
+                return false;
+            }
+    if (!event_header(p, why)) return false;
+
+    const float dt = static_cast<float>(p.delta);
+    const float begin = static_cast<float>(p.begin + p.p_residual); // after the new reference
+    const std::string prefix = p.channel_prefix;
+    const std::array<double, 3> cmpaz{0, p.radial_azimuth, p.transverse_azimuth};
+    const std::array<double, 3> cmpinc{0, 90, 90};
+    const std::array<std::string, 3> channel{prefix + "Z", prefix + "R", prefix + "T"};
+    std::array<std::string, 3> temp;
+    for (std::size_t c = 0; c < 3; ++c) {
+        temp[c] = temporary(names[c]);
+        std::string reason;
+        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], temp[c],
+                             reason)) {
+            for (std::size_t k = 0; k < c; ++k) std::remove(temp[k].c_str());
+            why = "'" + names[c] + "' could not be written: " + reason;
+            return false;
+        }
+    }
+    for (std::size_t c = 0; c < 3; ++c) {
+        if (std::rename(temp[c].c_str(), names[c].c_str()) != 0) {
+            why = "'" + names[c] + "' could not be written: " + console::system_reason(errno);
+            for (std::size_t k = c; k < 3; ++k) std::remove(temp[k].c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace rfkit

@@ -1,0 +1,167 @@
+// Direct P in iasp91, checked three ways: against an independent integration
+// of the ray integrals in depth, against dT/dDelta = p, and against values of
+// an independent high-precision integration made once for this test.
+#include "rfkit/iasp91.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace iasp91 = rfkit::iasp91;
+constexpr double pi = 3.14159265358979323846;
+constexpr double deg = pi / 180;
+
+// The model's P speeds once more, written out from the published table.
+struct Row {
+    double depth, vp;
+};
+const std::vector<Row> rows = {
+    {0, 5.8},          {20, 5.8},         {20, 6.5},          {35, 6.5},          {35, 8.04},
+    {77.5, 8.045},     {120, 8.05},       {165, 8.175},       {210, 8.3},         {260, 8.4825},
+    {310, 8.665},      {360, 8.8475},     {410, 9.03},        {410, 9.36},        {460, 9.528},
+    {510, 9.696},      {560, 9.864},      {610, 10.032},      {660, 10.2},        {660, 10.79},
+    {710, 10.9229},    {760, 11.0558},    {809.5, 11.144},    {859, 11.23},       {908.5, 11.314},
+    {958, 11.396},     {1007.5, 11.4761}, {1057, 11.5543},    {1106.5, 11.6308},  {1156, 11.7056},
+    {1205.5, 11.7787}, {1255, 11.8504},   {1304.5, 11.9205},  {1354, 11.9893},    {1403.5, 12.0568},
+    {1453, 12.1231},   {1502.5, 12.1881}, {1552, 12.2521},    {1601.5, 12.3151},  {1651, 12.3772},
+    {1700.5, 12.4383}, {1750, 12.4987},   {1799.5, 12.5584},  {1849, 12.6174},    {1898.5, 12.6759},
+    {1948, 12.7339},   {1997.5, 12.7915}, {2047, 12.8487},    {2096.5, 12.9057},  {2146, 12.9625},
+    {2195.5, 13.0192}, {2245, 13.0758},   {2294.5, 13.1325},  {2344, 13.1892},    {2393.5, 13.2462},
+    {2443, 13.3034},   {2492.5, 13.361},  {2542, 13.419},     {2591.5, 13.4774},  {2641, 13.5364},
+    {2690.5, 13.5961}, {2740, 13.6564},   {2789.67, 13.6679}, {2839.33, 13.6793}, {2889, 13.6908},
+};
+
+// X (rad) and T (s) of the ray p from a source at `depth`, integrated in
+// depth z: dX = p dz / (r sqrt(eta^2 - p^2)), dT = eta^2 dz / (r sqrt(...)),
+// with z = z_turn - s^2 to tame the turning point, by the composite midpoint
+// rule.  A different variable and a different rule from the program's.
+iasp91::Ray by_depth(double p, double depth) {
+    const double R = 6371;
+    // The turning (or reflecting) depth first.
+    double zt = NAN;
+    for (std::size_t i = 0; i + 1 < rows.size() && std::isnan(zt); ++i) {
+        const Row a = rows[i], b = rows[i + 1];
+        if (a.depth == b.depth) continue;
+        const double g = (b.vp - a.vp) / (b.depth - a.depth);
+        if ((R - a.depth) / a.vp < p)
+            zt = a.depth;
+        else if ((R - b.depth) / b.vp <= p)
+            zt = (R - p * a.vp + p * g * a.depth) / (1 + p * g);
+    }
+    double x = 0, t = 0;
+    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+        const Row a = rows[i], b = rows[i + 1];
+        if (a.depth == b.depth || a.depth >= zt) continue;
+        const double g = (b.vp - a.vp) / (b.depth - a.depth);
+        // Split at the source: once above it, twice below.
+        for (auto [z0, z1] : {std::pair{a.depth, std::min(b.depth, depth)},
+                              std::pair{std::max(a.depth, depth), std::min(b.depth, zt)}}) {
+            if (!(z1 > z0)) continue;
+            const double weight = z1 <= depth ? 1 : 2;
+            const double s0 = std::sqrt(zt - z1), s1 = std::sqrt(zt - z0);
+            const int n = 4000;
+            const double h = (s1 - s0) / n;
+            for (int k = 0; k < n; ++k) {
+                const double s = s0 + (k + 0.5) * h, z = zt - s * s;
+                const double r = R - z, eta = r / (a.vp + g * (z - a.depth));
+                const double q = std::sqrt(eta * eta - p * p);
+                x += weight * h * 2 * s * p / (r * q);
+                t += weight * h * 2 * s * eta * eta / (r * q);
+            }
+        }
+    }
+    return {x, t};
+}
+
+// The ray integrals agree with the independent integration in depth, for
+// rays turning in the upper mantle, the transition zone, the lower mantle
+// and just above the core, from sources at the surface and at depth.
+TEST(Iasp91, RayIntegralsAgreeWithIntegrationInDepth) {
+    for (double depth : {0.0, 33.0, 250.0, 600.0})
+        for (double p_deg : {4.45, 6.0, 7.5, 8.8, 9.5}) {
+            const double p = p_deg / deg;
+            const iasp91::Ray want = by_depth(p, depth);
+            const iasp91::Ray got = iasp91::ray(p, depth);
+            EXPECT_NEAR(got.distance / deg, want.distance / deg, 1e-6) << depth << " " << p_deg;
+            EXPECT_NEAR(got.time, want.time, 1e-4) << depth << " " << p_deg;
+        }
+}
+
+// Values of the same integrals made once with an independent integration
+// in 30-digit arithmetic (tanh-sinh quadrature in depth): X in degrees, T in
+// seconds for p in s/deg.
+TEST(Iasp91, RayIntegralsMatchHighPrecisionValues) {
+    struct Case {
+        double depth, p_deg, x, t;
+    };
+    for (const Case c : {Case{0, 4.5, 96.62187491787803, 811.6937868150245},
+                         Case{0, 6.0, 72.03156158446109, 685.7545076799319},
+                         Case{0, 7.5, 51.42883972574449, 546.6683705181788},
+                         Case{0, 8.8, 31.316502959982234, 381.87995785528375},
+                         Case{250, 4.5, 95.83079476083003, 777.7534305316151},
+                         Case{250, 6.0, 70.92233761599212, 650.1378660030812},
+                         Case{250, 7.5, 49.93633683160701, 508.45392729609},
+                         Case{250, 8.8, 29.39712640614264, 340.17360054153585}}) {
+        const iasp91::Ray r = iasp91::ray(c.p_deg / deg, c.depth);
+        EXPECT_NEAR(r.distance / deg, c.x, 1e-9) << c.depth << " " << c.p_deg;
+        EXPECT_NEAR(r.time, c.t, 1e-7) << c.depth << " " << c.p_deg;
+        // And the search finds the ray back from its distance.
+        iasp91::Arrival a{};
+        std::string why;
+        ASSERT_TRUE(iasp91::direct_p(c.depth, c.x, a, why)) << why;
+        EXPECT_NEAR(a.time, c.t, 1e-6);
+        EXPECT_NEAR(a.p * deg, c.p_deg, 1e-7);
+        EXPECT_NEAR(a.slowness, a.p / 6371, 1e-15);
+    }
+}
+
+// The slope of the travel-time curve is the ray parameter, over the whole
+// range of depths and distances, and times grow with distance and shrink
+// with depth.
+TEST(Iasp91, SlopeOfTravelTimeIsTheRayParameter) {
+    const double h = 0.01; // degrees
+    for (double depth : {0.0, 35.0, 120.0, 300.0, 410.0, 600.0, 700.0}) {
+        double previous = 0;
+        for (double d = 25.0 + h; d <= 98.0 - h; d += 4.1) {
+            iasp91::Arrival a{}, lo{}, hi{}, deeper{};
+            std::string why;
+            ASSERT_TRUE(iasp91::direct_p(depth, d, a, why)) << depth << " " << d << ": " << why;
+            ASSERT_TRUE(iasp91::direct_p(depth, d - h, lo, why));
+            ASSERT_TRUE(iasp91::direct_p(depth, d + h, hi, why));
+            const double slope = (hi.time - lo.time) / (2 * h * deg * 6371); // s/km
+            EXPECT_NEAR(slope, a.slowness, 2e-5) << depth << " " << d;
+            EXPECT_GT(a.time, previous);
+            previous = a.time;
+            if (depth < 700) {
+                ASSERT_TRUE(iasp91::direct_p(depth + 50, d, deeper, why));
+                EXPECT_LT(deeper.time, a.time);
+            }
+        }
+    }
+}
+
+// Outside the model's ranges there is no answer, and the reason says why.
+TEST(Iasp91, RefusesDepthsAndDistancesOutsideItsRange) {
+    struct Case {
+        double depth, distance;
+        const char* says;
+    };
+    for (const Case c : {Case{-1, 60, "source depth"}, Case{701, 60, "source depth"},
+                         Case{NAN, 60, "source depth"}, Case{10, 24.9, "outside 25-98 deg"},
+                         Case{10, 98.1, "outside 25-98 deg"}, Case{10, NAN, "outside 25-98 deg"}}) {
+        iasp91::Arrival a{1, 2, 3};
+        std::string why;
+        EXPECT_FALSE(iasp91::direct_p(c.depth, c.distance, a, why));
+        EXPECT_NE(why.find(c.says), std::string::npos) << why;
+        EXPECT_EQ(a.time, 1); // unchanged
+    }
+    // A ray that would enter the core, or cannot leave the source downwards.
+    EXPECT_TRUE(std::isnan(iasp91::ray(iasp91::grazing_p() * 0.99, 0).time));
+    EXPECT_TRUE(std::isnan(iasp91::ray(6371 / 5.8, 0).time));
+}
+
+} // namespace
