@@ -630,23 +630,29 @@ signals() {
     (ulimit -c 0 -f 8; run "$xfsz" "" list $kestrum -sps 20 -p 0.06 s/km) || exit 1
     intact good.mod_sp.z; cases=$((cases + 1))
 
-    # Interrupted at some moment of a long batch (job control on, so that a
-    # background program does not start with SIGINT ignored).
+    # Interrupted at some moment of a long batch, also killed outright (job
+    # control on, so that a background program does not start with SIGINT
+    # ignored).  The jobs come through a FIFO held open, so that a fast
+    # machine cannot finish the batch before the signal arrives.
     local i sig pid status
     forge w2.sac npts=30000 b=-40 pulse=0:1
     forge d2.sac npts=30000 b=-40 pulse=0:1 pulse=3:0.5
     for i in $(seq 1 100); do printf 'w2.sac 0 1400 d2.sac x x batch%03d.sac\n' "$i"; done >job
-    for sig in INT TERM HUP; do
+    mkfifo jobs
+    for sig in INT TERM HUP KILL; do
         label="SIG$sig during a batch"
         rm -f batch*.sac
         set -m
-        "$marrick" <job >out 2>err &
+        "$marrick" <jobs >out 2>err &
         pid=$!
         set +m
+        exec 3>jobs
+        cat job >&3
         sleep 0.3
         kill -s "$sig" "$pid" 2>/dev/null
         wait "$pid"
         status=$?
+        exec 3>&-
         cases=$((cases + 1))
         [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "status $status after SIG$sig"
         no_leftovers

@@ -136,25 +136,36 @@ int open_stream(const std::string& path) {
 
 // ---- Replacements --------------------------------------------------------
 
-// Creates a new file beside target, exclusively and without following a
-// symbolic link, under a name no other writer uses; -1 on failure.  The
-// file is known to the signal handler from the moment it exists.
-int create_beside(const std::string& target, std::string& temp) {
+// The directory part of a path, with its slash ("" for the working one).
+std::string directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// A name beside target that no other writer uses: a hidden name with a
+// random tag.
+std::string temporary_name(const std::string& target) {
     static std::atomic<unsigned> serial{0};
-    const auto slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string dir = directory_of(target);
     const std::string base = target.substr(dir.size()).substr(0, 40);
     const auto seed =
         static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    unsigned long tag = seed ^ (static_cast<unsigned long>(::getpid()) << 20) ^
+                        (serial.fetch_add(1) * 2654435761ul);
+    std::string suffix;
+    for (int c = 0; c < 8; ++c, tag /= 36)
+        suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[tag % 36];
+    return dir + "." + base + "." + suffix + ".part";
+}
+
+// Creates a new named file beside target, exclusively and without following
+// a symbolic link; -1 on failure.  The file is known to the signal handler
+// from the moment it exists.
+int create_named(const std::string& target, std::string& temp) {
     const Blocked blocked;
     watch_interrupts();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long tag = seed ^ (static_cast<unsigned long>(::getpid()) << 20) ^
-                            (serial.fetch_add(1) * 2654435761ul);
-        std::string suffix;
-        for (int c = 0; c < 8; ++c, tag /= 36)
-            suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[tag % 36];
-        temp = dir + "." + base + "." + suffix + ".part";
+        temp = temporary_name(target);
         arm(temp);
         const int fd =
             ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -167,11 +178,36 @@ int create_beside(const std::string& target, std::string& temp) {
     return -1;
 }
 
+// Gives the unnamed file open on fd a temporary name beside target, through
+// the descriptor's entry in /proc (or, for a privileged process, the
+// descriptor itself); false on failure.
+bool name_unnamed(int fd, const std::string& target, std::string& temp) {
+    const Blocked blocked;
+    watch_interrupts();
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = temporary_name(target);
+        arm(temp);
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno != EEXIST && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0))
+            return true;
+        const int why = errno;
+        disarm();
+        errno = why;
+        if (why != EEXIST) break;
+    }
+    temp.clear();
+    return false;
+}
+
 } // namespace
+
+bool unnamed_temporaries = true;
 
 int Output::open(const std::string& target) {
     abandon();
     target_ = target;
+    replace_ = unnamed_ = false;
     if (const auto own = own_descriptor(target)) {
         // What the program printed before comes before the trace.
         if (*own == 1) std::fflush(stdout);
@@ -194,9 +230,19 @@ int Output::open(const std::string& target) {
         errno = EINVAL;
         return ERR_OPEN;
     }
-    fd_ = create_beside(target, temp_);
+    replace_ = true;
+    // Preferably a file without a name, which vanishes with the process
+    // whatever ends it (even SIGKILL); where the file system has none, a
+    // hidden name beside the target.
+    if (unnamed_temporaries) {
+        const std::string dir = directory_of(target);
+        fd_ = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        unnamed_ = fd_ >= 0;
+    }
+    if (fd_ < 0) fd_ = create_named(target, temp_);
     if (fd_ < 0) {
         temp_.clear();
+        replace_ = false;
         return ERR_OPEN;
     }
     // The replacement is readable by whoever could read the file it replaces.
@@ -205,19 +251,24 @@ int Output::open(const std::string& target) {
 }
 
 int Output::finish() {
+    if (replace_ && unnamed_ && !name_unnamed(fd_, target_, temp_)) {
+        abandon();
+        return ERR_OPEN;
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
         abandon();
         return ERR_WRITE;
     }
-    if (temp_.empty()) return 0;
+    if (!replace_) return 0;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
         abandon();
         return ERR_OPEN;
     }
     temp_.clear();
     disarm();
+    replace_ = false;
     return 0;
 }
 
@@ -230,6 +281,7 @@ void Output::abandon() {
         temp_.clear();
         disarm();
     }
+    replace_ = false;
     errno = why;
 }
 

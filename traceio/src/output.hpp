@@ -1,10 +1,15 @@
 // Where a written trace goes.
 //
 // A regular file, or a name not yet taken, is replaced atomically: the trace
-// is written to a temporary file beside it, which is renamed over the name
-// once complete, so a failure or an interruption never leaves a half-written
-// file under the name.  The replacement keeps the permission bits of the file
-// it replaces; a symbolic link at the name is replaced, not followed.
+// is written to a temporary file in the same directory, which is renamed over
+// the name once complete, so a failure or an interruption never leaves a
+// half-written file under the name.  The temporary file has no name while it
+// is written (O_TMPFILE, where the file system offers it), so that it
+// vanishes however the process ends, even by SIGKILL; it gets a hidden name
+// (.NAME.xxxxxxxx.part) only for the moment before the rename, or for the
+// whole write where unnamed files are not to be had.  The replacement keeps
+// the permission bits of the file it replaces; a symbolic link at the name is
+// replaced, not followed.
 //
 // A stream target is written in place, from its current position: an existing
 // character device or named pipe (a terminal, /dev/null, a FIFO that another
@@ -13,7 +18,7 @@
 // Anything else that already holds the name (a directory, a block device, a
 // socket) is refused.
 //
-// While a temporary file exists, SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove it
+// While a temporary file has a name, SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove it
 // before the process ends by the signal as it would have without it; signals
 // that the process ignores or handles itself are left alone.
 #pragma once
@@ -21,6 +26,10 @@
 #include <string>
 
 namespace traceio::detail {
+
+// Whether replacements start as files without a name (where the file system
+// offers them); tests turn it off to try the named temporary files.
+extern bool unnamed_temporaries;
 
 class Output {
   public:
@@ -45,9 +54,11 @@ class Output {
     void abandon();
 
   private:
-    std::string temp_; // the temporary file of a replacement, empty for a stream
+    std::string temp_; // the name of a replacement's temporary file while it has one
     std::string target_;
     int fd_ = -1;
+    bool replace_ = false; // a file to be renamed over the target, not a stream
+    bool unnamed_ = false; // the file has no name yet (O_TMPFILE)
 };
 
 } // namespace traceio::detail

@@ -1,13 +1,14 @@
 // Where a written trace goes: streams written in place, directories refused,
 // replaced files keeping their permission bits, temporary files removed when
 // a signal ends the writer, and headers made to describe their samples.
+#include "output.hpp"
 #include "scratch.hpp"
 #include "store.hpp"
 #include "traceio/traceio.hpp"
 
 #include <cerrno>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -149,51 +150,98 @@ TEST(Replacement, DirectoriesRefusedAndPermissionBitsKept) {
     }
 }
 
-// A signal that arrives while the temporary file exists removes it and still
-// ends the writer by that signal; the older file is untouched.
+// A signal that ends the writer in the middle of a write leaves nothing of the
+// new file and the older one intact, and the writer still ends by that
+// signal.  With unnamed temporary files (the default) that holds for SIGKILL
+// too; with named ones (file systems without them) the signal handler
+// removes the name, so the test waits for the name to appear before it
+// signals.
 TEST(Replacement, SignalsDuringAWriteLeaveNoTemporaryFile) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct Case {
+        bool named;
+        int sig;
+    };
+    const Case cases[] = {{false, SIGINT}, {false, SIGTERM}, {false, SIGKILL},
+                          {true, SIGINT},  {true, SIGTERM},  {true, SIGHUP}};
+    for (const Case& c : cases) {
         Scratch s;
         const std::string target = s.path("out.sac");
         spit(target, Bytes{'o', 'l', 'd'});
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
         const pid_t child = ::fork();
         if (child == 0) {
-            std::signal(sig, SIG_DFL);
+            detail::unnamed_temporaries = !c.named;
+            std::signal(c.sig, SIG_DFL);
             // Long enough (64 MB in 512-byte pieces) to be caught in the act.
             std::vector<float> y(16'000'000, 1.0f);
+            (void)!::write(ready[1], "go", 2);
             int e = 0;
             wsac1(target, y, static_cast<int>(y.size()), 0.0f, 1.0f, e);
             ::_exit(3);
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!has_temporary(s) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        ::kill(child, sig);
+        char go[2];
+        (void)!::read(ready[0], go, 2);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        if (c.named) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!has_temporary(s) && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+        ::kill(child, c.sig);
         int status = 0;
         ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig;
-        EXPECT_FALSE(has_temporary(s)) << "signal " << sig;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "signal " << c.sig;
+        EXPECT_EQ(s.entries(), std::vector<std::string>{"out.sac"}) << "signal " << c.sig;
         EXPECT_EQ(slurp(target), (Bytes{'o', 'l', 'd'}));
     }
 }
 
 TEST(Replacement, FileSizeLimitWithItsDefaultActionLeavesNoTemporaryFile) {
+    for (bool named : {false, true}) {
+        Scratch s;
+        const std::string target = s.path("out.sac");
+        spit(target, Bytes{'o', 'l', 'd'});
+        const int status = in_child([&] {
+            detail::unnamed_temporaries = !named;
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit no_core{0, 0}, small{4096, 4096};
+            ::setrlimit(RLIMIT_CORE, &no_core);
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            std::vector<float> y(4000, 1.0f);
+            int e = 0;
+            wsac1(target, y, 4000, 0.0f, 1.0f, e);
+            return 3;
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+        EXPECT_EQ(s.entries(), std::vector<std::string>{"out.sac"});
+        EXPECT_EQ(slurp(target), (Bytes{'o', 'l', 'd'}));
+    }
+}
+
+// Both kinds of temporary file give the same file, with the mode of the one
+// replaced and nothing left beside it.
+TEST(Replacement, NamedAndUnnamedTemporariesGiveTheSameFile) {
     Scratch s;
-    const std::string target = s.path("out.sac");
-    spit(target, Bytes{'o', 'l', 'd'});
-    const int status = in_child([&] {
-        std::signal(SIGXFSZ, SIG_DFL);
-        const rlimit no_core{0, 0}, small{4096, 4096};
-        ::setrlimit(RLIMIT_CORE, &no_core);
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        std::vector<float> y(4000, 1.0f);
-        int e = 0;
-        wsac1(target, y, 4000, 0.0f, 1.0f, e);
-        return 3;
-    });
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
-    EXPECT_EQ(s.entries(), std::vector<std::string>{"out.sac"});
-    EXPECT_EQ(slurp(target), (Bytes{'o', 'l', 'd'}));
+    std::vector<Bytes> got;
+    for (bool named : {false, true}) {
+        detail::unnamed_temporaries = !named;
+        const std::string p = s.path(named ? "named.sac" : "unnamed.sac");
+        spit(p, Bytes{'o'});
+        ::chmod(p.c_str(), 0640);
+        EXPECT_EQ(write_ramp(p), 0);
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        got.push_back(slurp(p));
+    }
+    detail::unnamed_temporaries = true;
+    EXPECT_EQ(got[0], got[1]);
+    EXPECT_EQ(got[0].size(), 632u + 16u);
+    EXPECT_EQ(s.entries().size(), 2u);
 }
 
 TEST(HeaderDescription, FieldsFollowTheSamplesWritten) {

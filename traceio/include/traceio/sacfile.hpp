@@ -46,17 +46,18 @@ void rsac1(std::string_view name, std::span<float> y, int& nlen, float& beg, flo
 // file: the rest of the name is created at its final size and written in
 // place.  Any other name:
 //  - a regular file, or a name not yet taken, is replaced atomically: the
-//    trace goes to a temporary file beside it that is renamed over the name
-//    when complete, so on failure an older file of that name is untouched
-//    and nothing of the new one is left.  The new file keeps the permission
-//    bits of the one it replaces; a symbolic link is replaced, not followed.
+//    trace goes to a temporary file beside it (without a name while it is
+//    written, where the file system allows) that is renamed over the name
+//    when complete, so on failure, and however the process ends, an older
+//    file of that name is untouched and nothing of the new one is left.  The new file keeps the
+//    permission bits of the one it replaces; a symbolic link is replaced, not followed.
 //  - an existing character device or named pipe (also through a link) and
 //    the names of the process's own descriptors (/dev/stdout, /dev/stderr,
 //    /dev/fd/N) are written in place as a stream.  A pipe must have a reader
 //    within a few seconds.
 //  - a directory, block device or socket is refused (ERR_OPEN).
-// While the temporary file exists, SIGINT, SIGTERM, SIGHUP and SIGXFSZ with
-// their default action remove it before the process ends by the signal.
+// While the temporary file has a name, SIGINT, SIGTERM, SIGHUP and SIGXFSZ
+// with their default action remove it before the process ends by the signal.
 // On failure errno holds the reason (EISDIR for a directory, EINVAL for a
 // header whose samples do not fit the arrays or for a device that is neither a
 // character device nor a pipe, ENXIO for a pipe without a reader).
