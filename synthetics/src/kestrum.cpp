@@ -44,6 +44,8 @@ struct Settings {
     bool p_in_names = false; // the slowness goes into the output names
     int wave = 1;            // 1 incident P, 2 incident S
     char response = 'f';
+    std::string resp_word = "f"; // -resp and -gen as given, for the warnings
+    std::string gen_word = "zrt";
     bool spherical = false;
     bool list = false;
     bool z = true, r = true, t = true;
@@ -140,6 +142,7 @@ Settings parse_options(std::span<const std::string> args) {
         } else if (a.substr(0, 5) == "-resp") {
             std::string_view w = value(i);
             s.response = w.empty() ? ' ' : w[0];
+            s.resp_word = w;
         } else if (a.substr(0, 4) == "-con") {
             s.list = true;
         } else if (a.substr(0, 4) == "-sph") {
@@ -148,6 +151,7 @@ Settings parse_options(std::span<const std::string> args) {
             s.p_in_names = true;
         } else if (a.substr(0, 4) == "-gen") {
             std::string_view w = value(i);
+            s.gen_word = w;
             s.z = w.find('z') != w.npos;
             s.r = w.find('r') != w.npos;
             s.t = w.find('t') != w.npos;
@@ -157,6 +161,19 @@ Settings parse_options(std::span<const std::string> args) {
         }
     }
     return s;
+}
+
+// Settings that are taken as written but are seldom what was meant: a -gen
+// word without a lower-case z, r or t writes nothing, and a -resp word
+// whose first letter is none of f, F, p, P, n (-resp all, -resp Full ...)
+// keeps no reverberations but one in the top layer.
+void warn_unusual(const Settings& s) {
+    if (!s.z && !s.r && !s.t)
+        console::err() << "kestrum: warning: -gen '" << s.gen_word
+                       << "' names none of z, r, t (lower case): no traces are written\n";
+    if (std::string_view("fFpPn").find(s.response) == std::string_view::npos)
+        console::err() << "kestrum: warning: -resp '" << s.resp_word
+                       << "' is read as n: no reverberations but one in the top layer\n";
 }
 
 // One model of the run: its file, its slowness (s/km) and the slowness as
@@ -173,12 +190,13 @@ Model model_line(const Settings& s, const std::string& line) {
     // Only the first 256 characters are taken: a longer line would lose part
     // of its name or its slowness.
     if (trimmed(line).size() > line_length)
-        console::skip(console::Record().text("**Input line longer than 256 characters.").str());
+        console::skip(console::Record().text("**Input line longer than 256 characters.").str(),
+                      "the line goes on past column 256");
     std::string_view text = trimmed(line);
     if (!s.per_line) return {std::string(text), s.p, s.p_given};
 
     const auto unusable = [&](std::string_view name, const std::string& why) {
-        console::concerning(name);
+        console::concerning(name.substr(0, name.find('\t')));
         console::skip(console::Record().text("**No usable slowness on this line, skipping.").str(),
                       why);
     };
@@ -444,6 +462,7 @@ int kestrum(std::span<const std::string> args) {
     Settings s = parse_options(args);
     if (!(s.delta > 0.0f)) console::stop("**No sample rate given (-sps or -dt)");
     if (!s.per_line && s.p < 0.0f) console::stop("**No slowness given (-p x s/km or s/deg)");
+    warn_unusual(s);
 
     int status = 0;
     console::JobLines jobs(s.per_line ? "kestrum: reading model file names, each followed by a "
