@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
+#include <sys/stat.h>
 
 namespace console {
 namespace {
@@ -16,7 +18,35 @@ bool control(char c) {
     return u < 0x20 || u == 0x7f;
 }
 
+// The same file however it is named.
+std::string file_key(const std::string& file) {
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
+    return ec ? file : path.string();
+}
+
 } // namespace
+
+void RunOutputs::check(const std::string& file, std::string_view what,
+                       std::string_view reason) const {
+    const auto earlier = lines_.find(file_key(file));
+    if (earlier == lines_.end()) return;
+    concerning(file);
+    skip(Record()
+             .text("**")
+             .text(what)
+             .text(" already written by line ")
+             .text(std::to_string(earlier->second))
+             .text(", skipping.")
+             .str(),
+         reason);
+}
+
+void RunOutputs::add(const std::string& file, long line) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) return;
+    lines_.emplace(file_key(file), line);
+}
 
 void refuse_name(std::string_view what, std::string_view name) {
     concerning(printable(name));

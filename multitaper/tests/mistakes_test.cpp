@@ -152,4 +152,14 @@ TEST_F(TolvaneMistakes, NamesLongerThanTheirFieldAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(longer.substr(0, 80)));
 }
 
+// Two lines naming the same output once left only the second result, with
+// status 0.
+TEST_F(TolvaneMistakes, NoLineReplacesTheOutputOfAnEarlierOne) {
+    const Result r = tolvane({}, job("quiet", "a.sac") + job("quiet", "./a.sac", "60 80"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path("a.sac") + "\n");
+    EXPECT_EQ(r.err, " **Output already written by line 1, skipping.\n  line 2, file '" +
+                         dir.path("./a.sac") + "': two job lines name the same output\n");
+}
+
 } // namespace

@@ -18,9 +18,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <istream>
-#include <map>
 #include <ostream>
 #include <string_view>
 
@@ -230,35 +228,6 @@ std::string output_name(const Settings& s, const Model& m, std::string_view endi
     return file.append(ending);
 }
 
-// The outputs written so far in this run, each with the input line that
-// wrote it, so that no line replaces another's traces.
-class Written {
-  public:
-    void check(const std::string& file, bool p_in_names) const {
-        const auto earlier = lines_.find(key(file));
-        if (earlier == lines_.end()) return;
-        console::concerning(file);
-        console::skip(console::Record()
-                          .text("**Outputs already written by line ")
-                          .text(std::to_string(earlier->second))
-                          .text(", skipping.")
-                          .str(),
-                      p_in_names ? "the same model at the same slowness"
-                                 : "-pname puts the slowness into the output names");
-    }
-    void add(const std::string& file, long line) { lines_.emplace(key(file), line); }
-
-  private:
-    // The same file however it is named (./a.mod and a.mod).
-    static std::string key(const std::string& file) {
-        std::error_code ec;
-        const auto path =
-            std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
-        return ec ? file : path.string();
-    }
-    std::map<std::string, long> lines_;
-};
-
 struct Sampling {
     int npts, nfft, nf, nshift;
     float df;
@@ -364,7 +333,8 @@ const char* const endings[3] = {"_sp.z", "_sp.r", "_sp.t"};
 
 // Computes and writes the traces of one model; false if a file could not be
 // written.
-bool synthesize(const Settings& s, const Model& model, long line, Written& written_files) {
+bool synthesize(const Settings& s, const Model& model, long line,
+                console::RunOutputs& written_files) {
     const std::string& name = model.name;
     const float p = model.p;
     const bool enabled[3] = {s.z, s.r, s.t};
@@ -374,7 +344,11 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
     if (!traceio::plain_file_name(name)) console::refuse_name("Model", name);
     if (s.per_line)
         for (int c = 0; c < 3; ++c)
-            if (enabled[c]) written_files.check(output_name(s, model, endings[c]), s.p_in_names);
+            if (enabled[c])
+                written_files.check(output_name(s, model, endings[c]), "Outputs",
+                                    s.p_in_names
+                                        ? "the same model at the same slowness"
+                                        : "-pname puts the slowness into the output names");
     console::concerning(name);
     Layers& m = layers;
     if (!read_layers(name, m)) console::quit(1);
@@ -469,7 +443,7 @@ int kestrum(std::span<const std::string> args) {
                                         "blank and its slowness (end with Ctrl-D)"
                                       : "kestrum: reading model file names, one per line (end "
                                         "with Ctrl-D)");
-    Written written;
+    console::RunOutputs written;
     std::string line;
     while (jobs.next(line))
         jobs.run([&] {

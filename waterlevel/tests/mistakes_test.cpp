@@ -120,4 +120,17 @@ TEST_F(Mistakes, AValueOnALineThatIsNoNumberNamesTheLine) {
     EXPECT_EQ(o.err, " **Invalid window end.\n  line 2\n");
 }
 
+// Two lines naming the same output once left only the second result, with
+// status 0.  A stream output (/dev/null here) is written by every line.
+TEST_F(Mistakes, NoLineReplacesTheOutputOfAnEarlierOne) {
+    const std::string dotted = dir.path(".") + "/out";
+    const auto o = run({}, line("0 40", out) + line("0 30", dotted) + line("0 40", "/dev/null") +
+                               line("0 30", "/dev/null"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, out + "\n/dev/null\n/dev/null\n");
+    EXPECT_EQ(o.err, " **Output already written by line 1, skipping.\n  line 2, file '" + dotted +
+                         "': two job lines name the same output\n");
+    EXPECT_EQ(wltest::read_trace(out).npts, 200); // (40 s + 10 s shift) / 0.25 s: line 1
+}
+
 } // namespace
