@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace console {
 namespace {
@@ -53,6 +55,24 @@ void refuse_name(std::string_view what, std::string_view name) {
     skip(Record().text("**").text(what).text(" name refused.").str(),
          !name.empty() && name.front() == '|' ? "it begins with '|'"
                                               : "it holds a control character");
+}
+
+void keep_text_off_trace(std::string_view output) {
+    Streams& s = streams();
+    if (s.out != &std::cout || s.out == s.err) return;
+    struct stat target {};
+    struct stat standard {};
+    if (stat(std::string(output).c_str(), &target) != 0 || fstat(STDOUT_FILENO, &standard) != 0)
+        return;
+    // A regular file is replaced, not written in place, unless it is reached
+    // through a descriptor's own name.
+    const bool own_name = output == "/dev/stdout" || output.starts_with("/dev/fd/") ||
+                          output.starts_with("/proc/self/fd/");
+    if ((S_ISREG(target.st_mode) && !own_name) || target.st_dev != standard.st_dev ||
+        target.st_ino != standard.st_ino)
+        return;
+    s.out->flush(); // names listed so far come before the trace
+    s.out = s.err;
 }
 
 std::string printable(std::string_view text) {

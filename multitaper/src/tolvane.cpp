@@ -297,6 +297,7 @@ void run_job(const Settings& s) {
     // Nothing is read or written for an output name that cannot be used.
     if (!traceio::plain_file_name(file_name(s.output)))
         console::refuse_name("Output", file_name(s.output));
+    console::keep_text_off_trace(file_name(s.output));
 
     float b = 0.0f, dt = 0.0f;
     std::string why = read_trace(file_name(s.decon), {}, nlen, b, dt, 0, nerr);

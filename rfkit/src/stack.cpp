@@ -58,6 +58,8 @@ Request read_request(std::span<const std::string> args) {
     r.files.assign(a.files().begin(), a.files().end());
     if (r.help) return r;
     if (r.output.empty()) a.refuse("no output named (-o file)");
+    if (!traceio::plain_file_name(r.output))
+        a.refuse("-o: an output name with control characters, or beginning with '|', is not taken");
     if (!(r.p0 >= 0)) a.refuse("the reference slowness must not be negative");
     if (r.dz < 0 || (r.dz > 0 && r.dz < 0.01)) a.refuse("the depth step must be 0.01 km or more");
     return r;
@@ -84,7 +86,7 @@ void stack_header(const std::string& first, const Stacked& s, double p0, bool de
     traceio::setnhv("npts", npts, nerr);
     traceio::setfhv("b", static_cast<float>(s.begin), nerr);
     traceio::setfhv("delta", static_cast<float>(s.delta), nerr);
-    traceio::setfhv("e", static_cast<float>(s.begin + s.delta * (npts - 1)), nerr);
+    traceio::describe_samples(s.samples); // E and DEPMIN, DEPMAX, DEPMEN of the stack
     traceio::setfhv("user0", static_cast<float>(p0), nerr);
     traceio::setkhv("kuser0", "s/km", nerr);
     traceio::setfhv("user1", static_cast<float>(s.count), nerr);

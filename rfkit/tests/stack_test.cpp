@@ -19,7 +19,7 @@ using namespace rfkit::testing;
 
 struct Trace {
     std::vector<float> y;
-    float b = 0, dt = 0, user0 = 0, user1 = 0;
+    float b = 0, dt = 0, e = 0, depmax = 0, user0 = 0, user1 = 0;
     long peak_after(float t0) const {
         const auto first = static_cast<long>(std::ceil((t0 - b) / dt));
         return std::max_element(y.begin() + first, y.end()) - y.begin();
@@ -35,6 +35,8 @@ Trace read(const std::string& name) {
     t.y.resize(static_cast<std::size_t>(n));
     traceio::getfhv("user0", t.user0, nerr);
     traceio::getfhv("user1", t.user1, nerr);
+    traceio::getfhv("e", t.e, nerr);
+    traceio::getfhv("depmax", t.depmax, nerr);
     return t;
 }
 
@@ -51,6 +53,10 @@ TEST(RfkitStack, PutsTheMohoPsAtItsReferenceSlownessTime) {
     const Trace t = read(dir.path("stack.sac"));
     EXPECT_EQ(t.user0, 0.06f);
     EXPECT_EQ(t.user1, 20.0f);
+    // The header describes the stack (E was once worked in double precision,
+    // DEPMAX left undefined).
+    EXPECT_EQ(t.e, t.b + static_cast<float>(t.y.size() - 1) * t.dt);
+    EXPECT_EQ(t.depmax, *std::max_element(t.y.begin(), t.y.end()));
     const double ps = rfkit::phase_times(crust.h, crust.kappa, crust.vp, 0.06)->ps;
     const double found = t.b + t.dt * static_cast<double>(t.peak_after(2.0f));
     EXPECT_NEAR(found, ps, t.dt) << "Moho Ps of the stack";
@@ -87,6 +93,8 @@ TEST(RfkitStack, RefusesWhatItCannotStackAndNamesWhatItLeavesOut) {
          "slowness 0.200000 s/km reaches beyond the reference P speed",
          false},
         {{"stack", "-o", out, "-depth", "0.001", rfs[0], rfs[1]}, 1, "depth step", false},
+        // Once taken for one of the library's memory files: success, nothing written.
+        {{"stack", "-o", "|" + out, rfs[0], rfs[1]}, 1, "beginning with '|'", false},
         {{"stack", "-o", out, rfs[0], dir.path("none.sac"), rfs[1], rfs[2]},
          1,
          "left out '" + dir.path("none.sac") + "': no such file",

@@ -211,6 +211,8 @@ TEST_F(Marrick, AJobRefusedForItsDataCostsNoOtherJob) {
     EXPECT_EQ(o.out, out + "\n");
     EXPECT_EQ(o.said, " **Wavelet is zero - nothing to deconvolve.\n **Bad begin time.\n"
                       " **Not a time series.\n **Output name refused.\n");
+    // The zero wavelet, not the decon input read after it, is named.
+    EXPECT_NE(o.err.find("line 1, file '" + still + "'\n"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("line 2, file '" + undefined_b + "': B is undefined (-12345)"),
               std::string::npos);
     EXPECT_NE(o.err.find("line 3, file '" + spectral + "': IFTYPE is IRLIM, not ITIME"),

@@ -21,6 +21,14 @@ namespace console {
 // its control characters written out (`printable`).
 [[noreturn]] void refuse_name(std::string_view what, std::string_view name);
 
+// When `output` names the stream standard output goes to (/dev/stdout, or the
+// pipe, FIFO or terminal under another name), the program's own text for
+// standard output goes to standard error from now on, so that the trace
+// written in place reaches the next stage of a pipeline whole.  Nothing
+// changes for a regular file named as such (it is replaced, not written in
+// place) or while a test has redirected the streams.
+void keep_text_off_trace(std::string_view output);
+
 // The text with control characters written as \0, \t, \n, \r or \xNN, for
 // messages: a name shown as it is could hide part of itself.
 std::string printable(std::string_view text);
