@@ -45,8 +45,11 @@ void RunOutputs::check(const std::string& file, std::string_view what,
 }
 
 void RunOutputs::add(const std::string& file, long line) {
+    // A replaced output is a regular file; a stream written in place is a
+    // device or a pipe, or a link to one of the program's own descriptors
+    // (/dev/stdout), whatever that descriptor is open on.
     struct stat st {};
-    if (::stat(file.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) return;
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
     lines_.emplace(file_key(file), line);
 }
 

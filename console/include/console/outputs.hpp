@@ -43,8 +43,8 @@ void flush_listing();
 // line that wrote it, so that a later line cannot replace them unnoticed
 // (the same output name on two lines, one model at two slownesses).  A file
 // is known however it is named (a.rf, ./a.rf).  Outputs that are streams (a
-// character device such as /dev/stdout, a FIFO) are written, not replaced,
-// and are not kept.
+// character device, a FIFO, /dev/stdout) are written, not replaced, and are
+// not kept.
 class RunOutputs {
   public:
     // Skips the job (see `skip`) when `file` was written by an earlier line:
