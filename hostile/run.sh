@@ -444,6 +444,11 @@ outputs() {
     tline w.sac d.sac /dev/stdout; run 0 "" job "$tolvane"
     cmp -s out ref.sac || fail "standard output is not the trace alone"
     grep -qx /dev/stdout err || fail "name not echoed on standard error"
+    # A stream is written by every line that names it, never taken for an
+    # output replaced by a later line.
+    label="output /dev/stdout on every line"
+    tline w.sac d.sac /dev/stdout; cat job job >job2; run 0 "" job2 "$tolvane"
+    [ "$(stat -c %s out)" -eq $((2 * size)) ] || fail "not both traces on standard output"
     label="output /dev/stdout, single mode"
     run 0 " npts= 2000" - "$marrick" -wavelet 0 20 w.sac d.sac /dev/stdout
     "$audit" out || fail "standard output is not a whole trace"

@@ -58,8 +58,15 @@ void pause(std::string_view message) {
     e << "To resume execution, type go.  Other input will terminate the job.\n";
     e.flush();
     out().flush();
+    // The answer line is read whole but only its start is kept: "go" is all
+    // that counts, and an endless line must not fill the memory.
     std::string answer;
-    const bool got = static_cast<bool>(std::getline(in(), answer));
+    bool got = false;
+    for (char c = 0; in().get(c) && c != '\n';) {
+        got = true;
+        if (answer.size() < 8) answer.push_back(c);
+    }
+    got = got || in().good();
     if (!answer.empty() && answer.back() == '\r') answer.pop_back(); // a line from a CRLF file
     if (got && answer == "go") {
         e << "RESUMED\n";

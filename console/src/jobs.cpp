@@ -95,12 +95,14 @@ JobLines::~JobLines() {
 bool JobLines::next(std::string& line) {
     for (;;) {
         concerned.clear();
+        errno = 0;
         const Got got = read_line(in(), line, max_line);
+        const int error = errno;
         if (got == Got::end) return false;
         ++number_;
         if (got == Got::error)
-            throw Ending(2,
-                         Record().text("**Trouble reading standard input.").str() + "\n" + where());
+            throw Ending(2, Record().text("**Trouble reading standard input.").str() + "\n" +
+                                where(system_reason(error)));
         if (got == Got::too_long) {
             err() << Record().text("**Input line too long, skipping.").str() << '\n'
                   << where("more than " + std::to_string(max_line) + " characters") << '\n';

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <ostream>
 #include <sys/stat.h>
@@ -19,7 +20,38 @@ bool control(char c) {
     return u < 0x20 || u == 0x7f;
 }
 
+// The same file however it is named.
+std::string file_key(const std::string& file) {
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
+    return ec ? file : path.string();
+}
+
 } // namespace
+
+void RunOutputs::check(const std::string& file, std::string_view what,
+                       std::string_view reason) const {
+    const auto earlier = lines_.find(file_key(file));
+    if (earlier == lines_.end()) return;
+    concerning(file);
+    skip(Record()
+             .text("**")
+             .text(what)
+             .text(" already written by line ")
+             .text(std::to_string(earlier->second))
+             .text(", skipping.")
+             .str(),
+         reason);
+}
+
+void RunOutputs::add(const std::string& file, long line) {
+    // A replaced output is a regular file; a stream written in place is a
+    // device or a pipe, or a link to one of the program's own descriptors
+    // (/dev/stdout), whatever that descriptor is open on.
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    lines_.emplace(file_key(file), line);
+}
 
 void refuse_name(std::string_view what, std::string_view name) {
     concerning(printable(name));

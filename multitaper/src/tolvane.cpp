@@ -474,12 +474,16 @@ int tolvane(std::span<const std::string> args) {
     std::string expects = "tolvane: reading job lines: ";
     expects.append(job_format).append(" (end with Ctrl-D)");
     console::JobLines jobs(expects);
+    console::RunOutputs written; // no line replaces the result of another
     std::string line;
     while (jobs.next(line)) {
         jobs.run([&] {
             read_job(line, jobs.number(), s);
             check_windows(s);
+            const std::string output(file_name(s.output));
+            written.check(output, "Output", "two job lines name the same output");
             run_job(s);
+            written.add(output, jobs.number());
         });
         console::flush_listing();
         console::err().flush();

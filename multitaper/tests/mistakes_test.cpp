@@ -98,16 +98,6 @@ TEST_F(TolvaneMistakes, HelpRunsNothing) {
     }
 }
 
-// A DOS line end once became part of the output name and was echoed.
-TEST_F(TolvaneMistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
-    std::string dos = job("quiet", "a.sac");
-    dos.insert(dos.size() - 1, "\r");
-    const Result r = tolvane({}, "# event 1\n\n" + dos + "   # done\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, dir.path("a.sac") + "\n");
-    EXPECT_TRUE(std::filesystem::exists(dir.path("a.sac")));
-}
-
 // A window after its trace once ended the run with "Result is not finite".
 TEST_F(TolvaneMistakes, WindowsOutsideTheirTraceAreNamed) {
     const std::string z = dir.path("quiet.z"), r_file = dir.path("quiet.r");
@@ -160,6 +150,16 @@ TEST_F(TolvaneMistakes, NamesLongerThanTheirFieldAreRefused) {
     EXPECT_EQ(r.out, dir.path("ok.sac") + "\n");
     EXPECT_EQ(r.err, " **File name longer than 80 characters.\n  line 1, file '" + longer + "'\n");
     EXPECT_FALSE(std::filesystem::exists(longer.substr(0, 80)));
+}
+
+// Two lines naming the same output once left only the second result, with
+// status 0.
+TEST_F(TolvaneMistakes, NoLineReplacesTheOutputOfAnEarlierOne) {
+    const Result r = tolvane({}, job("quiet", "a.sac") + job("quiet", "./a.sac", "60 80"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path("a.sac") + "\n");
+    EXPECT_EQ(r.err, " **Output already written by line 1, skipping.\n  line 2, file '" +
+                         dir.path("./a.sac") + "': two job lines name the same output\n");
 }
 
 } // namespace

@@ -18,9 +18,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <istream>
-#include <map>
 #include <ostream>
 #include <string_view>
 
@@ -44,6 +42,8 @@ struct Settings {
     bool p_in_names = false; // the slowness goes into the output names
     int wave = 1;            // 1 incident P, 2 incident S
     char response = 'f';
+    std::string resp_word = "f"; // -resp and -gen as given, for the warnings
+    std::string gen_word = "zrt";
     bool spherical = false;
     bool list = false;
     bool z = true, r = true, t = true;
@@ -140,6 +140,7 @@ Settings parse_options(std::span<const std::string> args) {
         } else if (a.substr(0, 5) == "-resp") {
             std::string_view w = value(i);
             s.response = w.empty() ? ' ' : w[0];
+            s.resp_word = w;
         } else if (a.substr(0, 4) == "-con") {
             s.list = true;
         } else if (a.substr(0, 4) == "-sph") {
@@ -148,6 +149,7 @@ Settings parse_options(std::span<const std::string> args) {
             s.p_in_names = true;
         } else if (a.substr(0, 4) == "-gen") {
             std::string_view w = value(i);
+            s.gen_word = w;
             s.z = w.find('z') != w.npos;
             s.r = w.find('r') != w.npos;
             s.t = w.find('t') != w.npos;
@@ -157,6 +159,19 @@ Settings parse_options(std::span<const std::string> args) {
         }
     }
     return s;
+}
+
+// Settings that are taken as written but are seldom what was meant: a -gen
+// word without a lower-case z, r or t writes nothing, and a -resp word
+// whose first letter is none of f, F, p, P, n (-resp all, -resp Full ...)
+// keeps no reverberations but one in the top layer.
+void warn_unusual(const Settings& s) {
+    if (!s.z && !s.r && !s.t)
+        console::err() << "kestrum: warning: -gen '" << s.gen_word
+                       << "' names none of z, r, t (lower case): no traces are written\n";
+    if (std::string_view("fFpPn").find(s.response) == std::string_view::npos)
+        console::err() << "kestrum: warning: -resp '" << s.resp_word
+                       << "' is read as n: no reverberations but one in the top layer\n";
 }
 
 // One model of the run: its file, its slowness (s/km) and the slowness as
@@ -173,12 +188,13 @@ Model model_line(const Settings& s, const std::string& line) {
     // Only the first 256 characters are taken: a longer line would lose part
     // of its name or its slowness.
     if (trimmed(line).size() > line_length)
-        console::skip(console::Record().text("**Input line longer than 256 characters.").str());
+        console::skip(console::Record().text("**Input line longer than 256 characters.").str(),
+                      "the line goes on past column 256");
     std::string_view text = trimmed(line);
     if (!s.per_line) return {std::string(text), s.p, s.p_given};
 
     const auto unusable = [&](std::string_view name, const std::string& why) {
-        console::concerning(name);
+        console::concerning(name.substr(0, name.find('\t')));
         console::skip(console::Record().text("**No usable slowness on this line, skipping.").str(),
                       why);
     };
@@ -191,7 +207,11 @@ Model model_line(const Settings& s, const std::string& line) {
                            : "no slowness after the model name");
     rest = rest.substr(std::min(rest.find_first_not_of(' '), rest.size()));
     float x = 0.0f;
-    if (!read_real(rest, x)) unusable(name, "'" + std::string(rest) + "' is not a slowness");
+    if (!read_real(rest, x))
+        unusable(name, "'" + std::string(rest) + "' is not a slowness" +
+                           (rest.find(' ') != std::string_view::npos
+                                ? " (a model name cannot hold blanks)"
+                                : ""));
     if (x < 0.0f) unusable(name, "negative slowness " + std::string(rest));
     return {std::string(name), s.per_degree ? per_km(x) : x, x};
 }
@@ -207,35 +227,6 @@ std::string output_name(const Settings& s, const Model& m, std::string_view endi
     }
     return file.append(ending);
 }
-
-// The outputs written so far in this run, each with the input line that
-// wrote it, so that no line replaces another's traces.
-class Written {
-  public:
-    void check(const std::string& file, bool p_in_names) const {
-        const auto earlier = lines_.find(key(file));
-        if (earlier == lines_.end()) return;
-        console::concerning(file);
-        console::skip(console::Record()
-                          .text("**Outputs already written by line ")
-                          .text(std::to_string(earlier->second))
-                          .text(", skipping.")
-                          .str(),
-                      p_in_names ? "the same model at the same slowness"
-                                 : "-pname puts the slowness into the output names");
-    }
-    void add(const std::string& file, long line) { lines_.emplace(key(file), line); }
-
-  private:
-    // The same file however it is named (./a.mod and a.mod).
-    static std::string key(const std::string& file) {
-        std::error_code ec;
-        const auto path =
-            std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
-        return ec ? file : path.string();
-    }
-    std::map<std::string, long> lines_;
-};
 
 struct Sampling {
     int npts, nfft, nf, nshift;
@@ -342,7 +333,8 @@ const char* const endings[3] = {"_sp.z", "_sp.r", "_sp.t"};
 
 // Computes and writes the traces of one model; false if a file could not be
 // written.
-bool synthesize(const Settings& s, const Model& model, long line, Written& written_files) {
+bool synthesize(const Settings& s, const Model& model, long line,
+                console::RunOutputs& written_files) {
     const std::string& name = model.name;
     const float p = model.p;
     const bool enabled[3] = {s.z, s.r, s.t};
@@ -352,7 +344,11 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
     if (!traceio::plain_file_name(name)) console::refuse_name("Model", name);
     if (s.per_line)
         for (int c = 0; c < 3; ++c)
-            if (enabled[c]) written_files.check(output_name(s, model, endings[c]), s.p_in_names);
+            if (enabled[c])
+                written_files.check(output_name(s, model, endings[c]), "Outputs",
+                                    s.p_in_names
+                                        ? "the same model at the same slowness"
+                                        : "-pname puts the slowness into the output names");
     console::concerning(name);
     Layers& m = layers;
     if (!read_layers(name, m)) console::quit(1);
@@ -440,13 +436,14 @@ int kestrum(std::span<const std::string> args) {
     Settings s = parse_options(args);
     if (!(s.delta > 0.0f)) console::stop("**No sample rate given (-sps or -dt)");
     if (!s.per_line && s.p < 0.0f) console::stop("**No slowness given (-p x s/km or s/deg)");
+    warn_unusual(s);
 
     int status = 0;
     console::JobLines jobs(s.per_line ? "kestrum: reading model file names, each followed by a "
                                         "blank and its slowness (end with Ctrl-D)"
                                       : "kestrum: reading model file names, one per line (end "
                                         "with Ctrl-D)");
-    Written written;
+    console::RunOutputs written;
     std::string line;
     while (jobs.next(line))
         jobs.run([&] {

@@ -48,11 +48,14 @@ TEST(KestrumMistakes, PerLineSlownessMistakesAreNamedByLine) {
         {m, "file '" + m + "': no slowness after the model name"},
         {m + "   ", "file '" + m + "': no slowness after the model name"},
         {m + "\t0.06", "file '" + m +
-                           "\t0.06': no slowness after the model name (a tab does "
-                           "not separate them)"},
+                           "': no slowness after the model name (a tab does not separate "
+                           "them)"},
         {m + " nan", "file '" + m + "': 'nan' is not a slowness"},
         {m + " 1e39", "file '" + m + "': '1e39' is not a slowness"},
         {m + " -0.06", "file '" + m + "': negative slowness -0.06"},
+        {d.path("my m.mod 0.06"), "file '" + d.path("my") +
+                                      "': 'm.mod 0.06' is not a slowness (a model name cannot "
+                                      "hold blanks)"},
     };
     std::string input, want;
     int n = 0;
@@ -104,15 +107,31 @@ TEST(KestrumMistakes, SlownessInNamesKeepsTheUnitGiven) {
     EXPECT_TRUE(std::filesystem::exists(m + "_p6.6710_sp.z"));
 }
 
-// A DOS line end once hid in "cannot read model file"; a blank line ended
-// the run with status 2.
-TEST(KestrumMistakes, LineEndsBlankAndCommentLinesAreNoModels) {
+// `-gen ZRT` wrote nothing and `-resp all` dropped the reverberations, both
+// with status 0 and not a word.
+TEST(KestrumMistakes, SettingsSeldomMeantAreSaid) {
     TempDir d;
     const std::string m = d.write("m.mod", model_text("crust", crust));
-    Outcome r = run({"-dt", "0.5", "-p", "0.06", "s/km"}, "# models\r\n" + m + "\r\n\n  \n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(std::filesystem::exists(m + "_sp.z"));
+    const struct {
+        std::vector<std::string> args;
+        std::string warning;
+    } cases[] = {
+        {{"-gen", "ZRT"},
+         "kestrum: warning: -gen 'ZRT' names none of z, r, t (lower case): no "
+         "traces are written\n"},
+        {{"-resp", "all"},
+         "kestrum: warning: -resp 'all' is read as n: no reverberations but one in the top "
+         "layer\n"},
+        {{"-gen", "rz", "-resp", "n"}, ""},
+        {{"-resp", "full", "-resp", "P"}, ""}, // a later one overrides
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-dt", "0.5", "-p", "0.06", "s/km"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome r = run(args, m + "\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.warning) << c.args[1];
+    }
 }
 
 TEST(KestrumMistakes, HelpRunsNothing) {

@@ -164,8 +164,10 @@ int split(std::string_view line, std::array<std::string, ntoks>& toks) {
 }
 
 // One job line: wavelet, window start, window end, decon input, two unused
-// tokens, output.  The output name is echoed once it is written.
-void job_line(const std::string& line, Settings& s, Names& names) {
+// tokens, output.  The output name is echoed once it is written; an output
+// that an earlier line of the run wrote is not replaced.
+void job_line(const std::string& line, long number_of_line, Settings& s, Names& names,
+              console::RunOutputs& written) {
     std::array<std::string, ntoks> toks, whole;
     const int ntok = split(std::string_view(line).substr(0, line_length), toks);
     // Only the first 256 characters are taken; a line whose job reaches past
@@ -184,7 +186,9 @@ void job_line(const std::string& line, Settings& s, Names& names) {
     number(toks[2], "window end", s.te);
     check_window(s);
     if (s.tdelay == 0.0f) s.tdelay = 10.0f; // the default shift of this mode
+    written.check(names.output(), "Output", "two job lines name the same output");
     process_job(s, names);
+    written.add(names.output(), number_of_line);
     console::out() << console::upto_blank(names.output()) << '\n';
 }
 
@@ -192,9 +196,10 @@ int input_list(Settings& s, Names& names) {
     std::string expects = "marrick: reading job lines: ";
     expects.append(job_format).append(" (end with Ctrl-D)");
     console::JobLines jobs(expects);
+    console::RunOutputs written;
     std::string line;
     while (jobs.next(line)) {
-        jobs.run([&] { job_line(line, s, names); });
+        jobs.run([&] { job_line(line, jobs.number(), s, names, written); });
         console::flush_listing();
     }
     return jobs.clean() ? 0 : 1;

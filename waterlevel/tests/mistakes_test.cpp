@@ -89,18 +89,6 @@ TEST_F(Mistakes, NegativeValuesAndNamesStillPass) {
     EXPECT_EQ(wltest::read_trace(out).b, 2.0f);
 }
 
-// A DOS line end once became part of the output name; a blank line stopped
-// the run; a comment was a job.
-TEST_F(Mistakes, LineEndsBlankAndCommentLinesAreNoJobs) {
-    std::string second = line("0 40", dir.path("second"));
-    second.insert(second.size() - 1, "\r");
-    const auto o = run({}, "# station A\r\n  " + line("0 40", out) + "\n   \n\t\n" + second);
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, out + "\n" + dir.path("second") + "\n");
-    EXPECT_EQ(o.err, "");
-    EXPECT_TRUE(std::filesystem::exists(dir.path("second")));
-}
-
 // A window after the trace once ended with "Wavelet is zero"; a missing
 // file did not say which.  Each is named with its line, and the run goes
 // on where the job alone is lost.
@@ -130,6 +118,19 @@ TEST_F(Mistakes, AValueOnALineThatIsNoNumberNamesTheLine) {
     const auto o = run({}, line("0 40", out) + w + " 0 4O " + w + " - - x\n");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, " **Invalid window end.\n  line 2\n");
+}
+
+// Two lines naming the same output once left only the second result, with
+// status 0.  A stream output (/dev/null here) is written by every line.
+TEST_F(Mistakes, NoLineReplacesTheOutputOfAnEarlierOne) {
+    const std::string dotted = dir.path(".") + "/out";
+    const auto o = run({}, line("0 40", out) + line("0 30", dotted) + line("0 40", "/dev/null") +
+                               line("0 30", "/dev/null"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, out + "\n/dev/null\n/dev/null\n");
+    EXPECT_EQ(o.err, " **Output already written by line 1, skipping.\n  line 2, file '" + dotted +
+                         "': two job lines name the same output\n");
+    EXPECT_EQ(wltest::read_trace(out).npts, 200); // (40 s + 10 s shift) / 0.25 s: line 1
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 // so that runs at the same time (and test suites) keep their files apart.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,25 @@ std::string printable(std::string_view text);
 // away) the run ends at once with status 1, reported by `run`: nobody would
 // read the names of later outputs.
 void flush_listing();
+
+// The outputs written so far in one run of job lines, each with the input
+// line that wrote it, so that a later line cannot replace them unnoticed
+// (the same output name on two lines, one model at two slownesses).  A file
+// is known however it is named (a.rf, ./a.rf).  Outputs that are streams (a
+// character device, a FIFO, /dev/stdout) are written, not replaced, and are
+// not kept.
+class RunOutputs {
+  public:
+    // Skips the job (see `skip`) when `file` was written by an earlier line:
+    // " **<what> already written by line N, skipping." and the where-line
+    // naming the file, with `reason`.
+    void check(const std::string& file, std::string_view what, std::string_view reason) const;
+    // Notes `file` as written by input line `line`.
+    void add(const std::string& file, long line);
+
+  private:
+    std::map<std::string, long> lines_;
+};
 
 // The environment variable that names the directory of the debug files.
 inline constexpr const char* debug_dir_variable = "RF_DEBUG_DIR";
