@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Hostile input against the built programs: run.sh GROUP MARRICK TOLVANE KESTRUM SACFORGE
+# Hostile input against the built programs:
+#   run.sh GROUP MARRICK TOLVANE KESTRUM SACFORGE SACAUDIT
 #
 # Every case checks the exit status, the message on standard error, that no
 # sanitizer reported anything, that no partial or temporary file is left and
 # that an older output of the same name is still intact.  A case that cannot
 # hang is still run under `timeout`, so a hang fails instead of stalling.
 set -u
-group=$1 marrick=$2 tolvane=$3 kestrum=$4 forge=$5
+group=$1 marrick=$2 tolvane=$3 kestrum=$4 forge=$5 audit=$6
 dir=$(mktemp -d "${TMPDIR:-/tmp}/hostile-$group-XXXXXX") || exit 1
 trap 'chmod -R u+rwx "$dir" 2>/dev/null; rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
 chmod 755 "$dir"
+# Debug files of any case stay in the work directory, away from /tmp.
+export RF_DEBUG_DIR=$dir
 
 cases=0 label=setup
 fail() {
@@ -91,7 +94,7 @@ traces() {
     forge npts-zero.sac npts=2000 b=-40 set:npts=0
     # A trace without samples once gave tolvane an all-zero receiver function
     # written as a result.
-    refused_trace npts-zero.sac "STOP **Trace has no samples." "STOP **Trace has no samples." \
+    refused_trace npts-zero.sac "**Trace has no samples." "**Trace has no samples." \
         "$tw" "STOP **Deconvolution trace unreadable."
     forge npts-huge.sac npts=2000 b=-40 set:npts=2147483647
     refused_trace npts-huge.sac "STOP **File too long, shorten it." \
@@ -103,22 +106,22 @@ traces() {
     forge b-nan.sac npts=2000 b=-40 set:b=nan
     # tolvane once blamed a NaN begin time on a window past the end of the file;
     # marrick once wrote zeros as the result of a trace beginning at -infinity.
-    refused_trace b-nan.sac "STOP **Bad begin time." "STOP **Bad begin time." \
-        "STOP **Bad begin time in wavelet input file." "STOP **Bad begin time in decon input file."
+    refused_trace b-nan.sac "**Bad begin time." "**Bad begin time." \
+        "**Bad begin time in wavelet input file." "**Bad begin time in decon input file."
     forge b-inf.sac npts=2000 b=-40 set:b=-inf
-    refused_trace b-inf.sac "STOP **Bad begin time." "STOP **Bad begin time." \
-        "STOP **Bad begin time in wavelet input file." "STOP **Bad begin time in decon input file."
+    refused_trace b-inf.sac "**Bad begin time." "**Bad begin time." \
+        "**Bad begin time in wavelet input file." "**Bad begin time in decon input file."
     # A sample that is not a number once gave tolvane a trace of NaN written
     # as its result.
     forge nan-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=nan
-    refused_trace nan-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
-        "STOP **Result is not finite" "STOP **Result is not finite"
+    refused_trace nan-sample.sac "**Result is not finite" "**Result is not finite" \
+        "**Result is not finite" "**Result is not finite"
     forge huge-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:900=3e38
-    refused_trace huge-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
-        "STOP **Result is not finite" "STOP **Result is not finite"
+    refused_trace huge-sample.sac "**Result is not finite" "**Result is not finite" \
+        "**Result is not finite" "**Result is not finite"
     forge inf-sample.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 sample:1000=inf
-    refused_trace inf-sample.sac "STOP **Result is not finite" "STOP **Result is not finite" \
-        "STOP **Result is not finite" "STOP **Result is not finite"
+    refused_trace inf-sample.sac "**Result is not finite" "**Result is not finite" \
+        "**Result is not finite" "**Result is not finite"
     forge uneven.sac npts=2000 b=-40 set:leven=0
     refused_trace uneven.sac "$mw" "$md" "$tw" "$td"
 
@@ -144,6 +147,54 @@ traces() {
     refused_trace a-directory "$mw" "$md" "$tw" "$td"
     mkfifo a-fifo
     refused_trace a-fifo "$mw" "$md" "$tw" "$td"
+
+    # Files that are not what they claim: a spectral or x-y file, a begin
+    # time that is undefined or too far off to place the samples.  Refused in
+    # both programs and both modes, with the file named.
+    local t
+    for t in 2 3 4 51; do
+        forge "iftype$t.sac" npts=2000 b=-40 "set:iftype=$t"
+        refused_named "iftype$t.sac" "**Not a time series." "**Not a time series." \
+            "**Not a time series."
+    done
+    for t in -12345 1e38 -1e38 2e6; do
+        forge "b$t.sac" npts=2000 b=-40 "set:b=$t"
+        refused_named "b$t.sac" "**Bad begin time." "**Bad begin time in decon input file." \
+            "**Bad begin time in wavelet input file."
+    done
+    # A refused job costs no other job of the list.
+    label="refused job then a sound one, marrick"
+    { mline iftype2.sac d.sac a.sac; cat job; mline w.sac d.sac b.sac; cat job; } >jobs2
+    run 1 "**Not a time series." jobs2 "$marrick"
+    [ "$(cat out)" = b.sac ] && [ ! -e a.sac ] || fail "the sound job was not run"
+    label="refused job then a sound one, tolvane"
+    { tline w.sac b-12345.sac a.sac; cat job; tline w.sac d.sac c.sac; cat job; } >jobs2
+    run 1 "**Bad begin time in decon input file." jobs2 "$tolvane"
+    [ "$(cat out)" = c.sac ] && [ ! -e a.sac ] || fail "the sound job was not run"
+}
+
+# BAD as decon input and as wavelet, in job lists and on the command line:
+# status 1, the message, the file named, no output, older output intact.
+refused_named() {
+    local bad=$1 m=$2 td=$3 tw=$4
+    older out.sac
+    label="$bad marrick decon"; mline w.sac "$bad" out.sac; run 1 "$m" job "$marrick"
+    named "$bad"
+    label="$bad marrick wavelet"; mline "$bad" d.sac out.sac; run 1 "$m" job "$marrick"
+    named "$bad"
+    label="$bad marrick command line"
+    run 1 "$m" - "$marrick" -wavelet 0 20 w.sac "$bad" out.sac; named "$bad"
+    label="$bad tolvane decon"; tline w.sac "$bad" out.sac; run 1 "$td" job "$tolvane"
+    named "$bad"
+    label="$bad tolvane wavelet"; tline "$bad" d.sac out.sac; run 1 "$tw" job "$tolvane"
+    named "$bad"
+    label="$bad tolvane single mode"
+    run 1 "$tw" - "$tolvane" -window -5 20 -wavelet -5 20 -noise -35 -10 "$bad" d.sac out.sac
+    named "$bad"
+}
+named() {
+    grep -qF "file '$1'" err || fail "the file is not named"
+    intact out.sac
 }
 
 names() {
@@ -222,9 +273,50 @@ names() {
     label="binary input tolvane"
     run 1 "**Bad input, line" binary "$tolvane"; intact out.sac
     label="binary input kestrum"
-    run 2 "" binary "$kestrum" -sps 20 -p 0.06 s/km
+    run 1 "**Model name refused." binary "$kestrum" -sps 20 -p 0.06 s/km
     label="NUL bytes inside a job line"
     printf 'w.sac 0 20 d.sac x x \0out.sac\n' >job; run 1 "" job "$marrick"; intact out.sac
+
+    # Output names the programs refuse: a leading '|' (the library's memory
+    # files) and control characters, which cut a name short or hide part of
+    # it.  Nothing is written, not even under the shortened name, and a link
+    # planted under the name without its '|' is not followed.
+    echo keep >victim; ln -s victim x.sac
+    local name
+    for name in '|x.sac' 'x.sac\0tail' 'a\rb.sac' 'tab\tx.sac'; do
+        label="output name $name marrick"
+        printf "w.sac 0 20 d.sac x x $name\\n" >job
+        run 1 "**Output name refused." job "$marrick"
+        label="output name $name tolvane"
+        printf "w.sac -5 20 d.sac -5 20 -35 -10 $name\\n" >job
+        run 1 "**Output name refused." job "$tolvane"
+        [ "$(cat victim)" = keep ] && [ -L x.sac ] || fail "the link or its target was touched"
+        [ ! -e a ] && [ ! -e tab ] || fail "a shortened name was written"
+    done
+    [ -z "$(find . -name '*b.sac*' -o -name 'x.sac?*')" ] || fail "something was written"
+    label="output name | on the command line"
+    run 1 "**Output name refused." - "$marrick" -wavelet 0 20 w.sac d.sac '|x.sac'
+    label="output name with a line feed on the command line"
+    run 1 "**Output name refused." - "$marrick" -wavelet 0 20 w.sac d.sac $'a\nb.sac'
+    run 1 "**Output name refused." - "$tolvane" -window -5 20 -wavelet -5 20 -noise -35 -10 \
+        w.sac d.sac '|x.sac'
+    label="refused output name then a sound job"
+    printf 'w.sac 0 20 d.sac x x |x.sac\nw.sac 0 20 d.sac x x fine.sac\n' >job
+    run 1 "**Output name refused." job "$marrick"
+    [ "$(cat out)" = fine.sac ] || fail "the sound job was not run"
+    [ "$(cat victim)" = keep ] || fail "the link target was touched"
+
+    # kestrum names its outputs after the model.
+    model 3 >m.mod
+    cp m.mod '|m.mod'
+    label="model name |m.mod"
+    printf '|m.mod\nm.mod\n' >list
+    run 1 "**Model name refused." list "$kestrum" -sps 20 -p 0.06 s/km
+    [ -s m.mod_sp.z ] || fail "the sound model was not run"
+    [ -z "$(find . -name '|m.mod_sp*')" ] || fail "outputs of the refused model written"
+    label="model name with a carriage return inside"
+    printf 'm\r.mod\n' >list
+    run 1 "**Model name refused." list "$kestrum" -sps 20 -p 0.06 s/km
 }
 
 # A model file of n layers over a half-space, one line per layer.
@@ -328,7 +420,54 @@ outputs() {
     tline w.sac d.sac no/such/out.sac; run 1 "**Trouble writing no/such/out.sac" job "$tolvane"
     label="output is a directory"
     mkdir out-dir; mline w.sac d.sac out-dir; run 1 "**Trouble writing out-dir" job "$marrick"
+    grep -qF "Is a directory" err || fail "no reason given"
     [ -d out-dir ] || fail "directory replaced"
+    label="output is a link to a directory"
+    ln -s out-dir dir-link; tline w.sac d.sac dir-link; run 1 "**Trouble writing dir-link" job "$tolvane"
+    [ -L dir-link ] && [ -d out-dir ] || fail "link or directory replaced"
+
+    # Devices and pipes are written in place, as a stream; the same trace
+    # as a file is the reference.
+    tline w.sac d.sac ref.sac; run 0 "" job "$tolvane"
+    local size; size=$(stat -c %s ref.sac)
+    if [ -c /dev/null ]; then
+        label="output /dev/null"
+        tline w.sac d.sac /dev/null; run 0 "" job "$tolvane"
+        [ -c /dev/null ] || fail "/dev/null is no longer a device"
+        label="output a link to /dev/null"
+        ln -s /dev/null null.sac; mline w.sac d.sac null.sac; run 0 "" job "$marrick"
+        [ -L null.sac ] || fail "the link was replaced"
+    fi
+    label="output /dev/stdout"
+    tline w.sac d.sac /dev/stdout; run 0 "" job "$tolvane"
+    head -c "$size" out | cmp -s - ref.sac || fail "standard output did not get the trace"
+    [ "$(tail -c +$((size + 1)) out)" = /dev/stdout ] || fail "name not echoed after the trace"
+    label="output a named pipe with a reader"
+    mkfifo pipe.sac
+    cat pipe.sac >got &
+    tline w.sac d.sac pipe.sac; run 0 "" job "$tolvane"
+    wait
+    cmp -s got ref.sac || fail "the reader did not get the trace"
+    [ -p pipe.sac ] || fail "the pipe was replaced"
+    label="output a named pipe nobody reads"
+    mline w.sac d.sac pipe.sac; run 1 "**Trouble writing pipe.sac" job "$marrick"
+    [ -p pipe.sac ] || fail "the pipe was replaced"
+
+    # A replaced output keeps the permission bits its owner gave it.
+    label="replaced output keeps its mode"
+    older private.sac; chmod 640 private.sac
+    mline w.sac d.sac private.sac; run 0 "" job "$marrick"
+    [ "$(stat -c %a private.sac)" = 640 ] || fail "mode $(stat -c %a private.sac), not 640"
+
+    # A downstream stage that goes away before the names reach it: a failed
+    # write of standard output, not a silent end by SIGPIPE.
+    label="closed downstream pipe"
+    printf 'w.sac 0 20 d.sac x x p%s.sac\n' 1 2 3 >job
+    run 1 "**Trouble writing standard output." job \
+        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$marrick"
+    tline w.sac d.sac p4.sac
+    run 1 "**Trouble writing standard output." job \
+        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$tolvane"
 
     # A job list that cannot be read, or output names that cannot reach
     # standard output, once ended with status 0 as if all was done.
@@ -397,8 +536,127 @@ outputs() {
     cases=$((cases + 3))
 }
 
+# Headers that describe their data: every trace the programs write passes
+# the audit (E and DEPMIN, DEPMAX, DEPMEN from the samples, NVHDR 6, IFTYPE
+# a time series), whatever the input's header said; a dead channel gives a
+# receiver function of zeros and the batch goes on.
+headers() {
+    forge w.sac npts=2000 b=-40 pulse=0:1
+    forge d.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5
+    model 3 >good.mod
+    RF_DEBUG_DIR=$PWD/debug
+    mkdir debug
+
+    label="kestrum outputs audited"
+    echo good.mod >list
+    run 0 "" list "$kestrum" -sps 20 -p 0.06 s/km -con
+    mkdir s && cp good.mod s/ && echo s/good.mod >list
+    run 0 "" list "$kestrum" -sps 10 -p 0.11 s/km -type S
+    "$audit" good.mod_sp.? s/good.mod_sp.? || fail "header audit"
+
+    # An input whose own E, DEPMAX and NVHDR are wrong for what is written.
+    forge lying.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5 set:e=200 set:depmax=2217.48 set:nvhdr=7
+    label="marrick outputs and debug files audited"
+    mline w.sac lying.sac m1.sac; run 0 "" job "$marrick" -debug
+    run 0 "" - "$marrick" -debug -wavelet 0 20 -convolve w.sac w.sac lying.sac m2.sac
+    "$audit" m1.sac m2.sac debug/decon.wav debug/decon.trc debug/decon.cnv || fail "header audit"
+    label="tolvane outputs and debug files audited"
+    tline w.sac lying.sac t1.sac; run 0 "" job "$tolvane" -debug
+    run 0 "" - "$tolvane" -debug -window -5 20 -wavelet -5 20 -noise -35 -10 w.sac lying.sac t2.sac
+    "$audit" t1.sac t2.sac debug/decon.wav debug/decon.noi debug/decon.trc debug/decon.coh ||
+        fail "header audit"
+
+    # Distances from coordinates that are not numbers: undefined, never NaN
+    # or a made-up 0 (words 50 to 53: DIST, AZ, BAZ, GCARC).
+    forge placed.sac npts=2000 b=-40 pulse=0:1 set:lcalda=1 set:evla=10 set:evlo=20 \
+        set:stla=nan set:stlo=30
+    label="non-finite coordinates"
+    mline w.sac placed.sac m3.sac; run 0 "" job "$marrick"
+    local word
+    for word in 50 51 52 53; do
+        [ "$("$audit" -word "$word" m3.sac | cut -d' ' -f1)" = -12345 ] ||
+            fail "header word $word is not undefined"
+    done
+
+    # Dead channels among sound jobs: every result is written.
+    forge dead.sac npts=2000 b=-40 dead
+    label="dead channels in a tolvane batch"
+    { tline w.sac d.sac g1.sac; cat job; tline w.sac dead.sac z1.sac; cat job
+      tline dead.sac d.sac z2.sac; cat job; tline w.sac d.sac g2.sac; cat job; } >batch
+    run 0 "window holds no signal" batch "$tolvane"
+    [ "$(tr '\n' ' ' <out)" = "g1.sac z1.sac z2.sac g2.sac " ] || fail "not every job was written"
+    grep -qF "file 'dead.sac'" err || fail "the dead file is not named"
+    "$audit" g1.sac z1.sac z2.sac g2.sac || fail "header audit"
+    [ "$("$audit" -word 42 z1.sac | cut -d' ' -f1)" = -12345 ] || fail "USER2 is not undefined"
+    [ "$("$audit" -word 2 z1.sac | cut -d' ' -f1)" = 0 ] || fail "not a trace of zeros"
+    label="kestrum's own T trace as decon input"
+    echo good.mod >list; run 0 "" list "$kestrum" -sps 20 -p 0.06 s/km
+    tline good.mod_sp.z good.mod_sp.t zt.sac; run 0 "Decon window holds no signal" job "$tolvane"
+    mline good.mod_sp.z good.mod_sp.t zm.sac; run 0 "" job "$marrick"
+
+    # Debug files that cannot be written: a warning naming each, the job's
+    # result still written, status 1.
+    label="debug directory missing"
+    RF_DEBUG_DIR=$PWD/no-such-dir
+    mline w.sac d.sac m4.sac
+    run 1 "**Trouble writing debug file $PWD/no-such-dir/decon.wav" job "$marrick" -debug
+    [ "$(cat out)" = m4.sac ] || fail "the result was not written"
+    tline w.sac d.sac t4.sac
+    run 1 "**Trouble writing debug file $PWD/no-such-dir/decon.coh" job "$tolvane" -debug
+    grep -qx t4.sac out || fail "the result was not written"
+    RF_DEBUG_DIR=$dir
+}
+
+# A writer ended by a signal: status 128 + the signal's number, no temporary
+# file left, and every output there is either the older one or whole.
+signals() {
+    forge w.sac npts=2000 b=-40 pulse=0:1
+    forge d.sac npts=2000 b=-40 pulse=0:1 pulse=3:0.5
+    model 3 >good.mod
+
+    # Past the file-size limit with SIGXFSZ at its default action: the signal
+    # comes in the middle of the write, every time.
+    local xfsz=$((128 + $(kill -l XFSZ)))
+    label="file-size limit, default action, marrick"; older out.sac
+    mline w.sac d.sac out.sac 0 200
+    (ulimit -c 0 -f 8; run "$xfsz" "" job "$marrick") || exit 1
+    intact out.sac; cases=$((cases + 1))
+    label="file-size limit, default action, tolvane"
+    printf 'w.sac -5 90 d.sac -5 90 -35 -10 out.sac\n' >job
+    (ulimit -c 0 -f 8; run "$xfsz" "" job "$tolvane") || exit 1
+    intact out.sac; cases=$((cases + 1))
+    label="file-size limit, default action, kestrum"
+    older good.mod_sp.z; echo good.mod >list
+    (ulimit -c 0 -f 8; run "$xfsz" "" list $kestrum -sps 20 -p 0.06 s/km) || exit 1
+    intact good.mod_sp.z; cases=$((cases + 1))
+
+    # Interrupted at some moment of a long batch (job control on, so that a
+    # background program does not start with SIGINT ignored).
+    local i sig pid status
+    forge w2.sac npts=30000 b=-40 pulse=0:1
+    forge d2.sac npts=30000 b=-40 pulse=0:1 pulse=3:0.5
+    for i in $(seq 1 100); do printf 'w2.sac 0 1400 d2.sac x x batch%03d.sac\n' "$i"; done >job
+    for sig in INT TERM HUP; do
+        label="SIG$sig during a batch"
+        rm -f batch*.sac
+        set -m
+        "$marrick" <job >out 2>err &
+        pid=$!
+        set +m
+        sleep 0.3
+        kill -s "$sig" "$pid" 2>/dev/null
+        wait "$pid"
+        status=$?
+        cases=$((cases + 1))
+        [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "status $status after SIG$sig"
+        no_leftovers
+        [ -z "$(ls batch*.sac 2>/dev/null)" ] || "$audit" batch*.sac >/dev/null ||
+            fail "an output left by the interrupted run is not whole"
+    done
+}
+
 case $group in
-traces | names | models | outputs) "$group" || exit $? ;;
+traces | names | models | outputs | headers | signals) "$group" || exit $? ;;
 *) echo "unknown group $group"; exit 2 ;;
 esac
 echo "$group: $cases cases passed"

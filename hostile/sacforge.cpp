@@ -1,13 +1,13 @@
 // Makes trace files for the hostile-input suite and the fuzz seed corpora:
 // a sound trace written by the library, then, on request, rewritten in
 // little-endian order, with header words overwritten by raw values, or cut
-// short.
+// short.  `dead` makes every sample 0, as from a dead channel.
 //
-//   sacforge OUT [npts=N] [delta=D] [b=B] [pulse=T:A ...] [little]
+//   sacforge OUT [npts=N] [delta=D] [b=B] [pulse=T:A ...] [dead] [little]
 //                [set:FIELD=VALUE ...] [sample:K=VALUE ...] [truncate=BYTES]
 //
-// FIELD is one of delta b e stla stlo evla evlo npts nvhdr leven iftype lcalda; VALUE may be nan,
-// inf, -inf or any number (integer fields take integers).
+// FIELD is one of delta depmax b e stla stlo evla evlo npts nvhdr leven iftype lcalda; VALUE may be
+// nan, inf, -inf or any number (integer fields take integers).
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
@@ -38,9 +38,10 @@ bool field_word(const std::string& f, int& word, bool& integer) {
         bool integer;
     };
     static constexpr Field fields[] = {
-        {"delta", 0, false}, {"b", 5, false},      {"e", 6, false},      {"stla", 31, false},
-        {"stlo", 32, false}, {"evla", 35, false},  {"evlo", 36, false},  {"nvhdr", 76, true},
-        {"npts", 79, true},  {"iftype", 85, true}, {"leven", 105, true}, {"lcalda", 108, true}};
+        {"delta", 0, false},  {"depmax", 2, false}, {"b", 5, false},      {"e", 6, false},
+        {"stla", 31, false},  {"stlo", 32, false},  {"evla", 35, false},  {"evlo", 36, false},
+        {"nvhdr", 76, true},  {"npts", 79, true},   {"iftype", 85, true}, {"leven", 105, true},
+        {"lcalda", 108, true}};
     for (const Field& x : fields)
         if (f == x.name) {
             word = x.word;
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     const std::string out = argv[1];
     int npts = 1000;
     float delta = 0.05f, b = 0.0f;
-    bool little = false;
+    bool little = false, dead = false;
     long truncate = -1;
     std::vector<std::pair<float, float>> pulses;
     std::vector<Poke> pokes;
@@ -87,6 +88,8 @@ int main(int argc, char** argv) {
             pulses.emplace_back(
                 std::strtof(val.c_str(), nullptr),
                 colon == std::string::npos ? 1.0f : std::strtof(val.c_str() + colon + 1, nullptr));
+        } else if (key == "dead") {
+            dead = true;
         } else if (key == "little") {
             little = true;
         } else if (key == "truncate") {
@@ -110,7 +113,7 @@ int main(int argc, char** argv) {
         const float t = b + static_cast<float>(i) * delta;
         float v = 0.001f * std::sin(0.7f * static_cast<float>(i));
         for (auto [t0, a] : pulses) v += a * std::exp(-((t - t0) * (t - t0)) / 0.125f);
-        y[static_cast<std::size_t>(i)] = v;
+        y[static_cast<std::size_t>(i)] = dead ? 0.0f : v;
     }
     int nerr = 0;
     traceio::wsac1(out, y, npts, b, delta, nerr);

@@ -1,6 +1,7 @@
 // How the programs stop, pause and talk: every early end is a thrown Ending
 // that `run` turns into a line on standard error and an exit status.
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 
 #include "traceio/textutil.hpp"
 
@@ -87,6 +88,8 @@ int run(const std::function<int()>& body) {
     // reader ended) makes the write fail, to be reported below or by the
     // trace writer, instead of ending the program silently by SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nothing of an earlier run in the same process (tests drive many).
+    clear_debug_failures();
     int status = 1;
     try {
         status = body();
@@ -115,6 +118,8 @@ int run(const std::function<int()>& body) {
         err() << Record().text("**Trouble writing standard output.").str() << '\n';
         if (status == 0) status = 1;
     }
+    // Debug files not written were reported as the run went on.
+    if (status == 0 && debug_files_failed()) status = 1;
     err().flush();
     return status;
 }

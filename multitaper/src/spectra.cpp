@@ -181,6 +181,22 @@ float deconvolve(Workspace& w, const Plan& plan, float shift, int nt) {
     return mean;
 }
 
+bool silent(const Spectrum& y, const Plan& plan) {
+    const auto zero = [](float v) { return v == 0.0f; };
+    for (const auto& yk : y) {
+        // DC in value 0, bins 1..nf-1 from value 2 on; value 1 is the Nyquist term.
+        if (yk[0] != 0.0f) return false;
+        const auto band = std::span<const float>(yk).subspan(2, 2 * std::max(plan.nf - 1, 0));
+        if (!std::all_of(band.begin(), band.end(), zero)) return false;
+    }
+    return true;
+}
+
+void zero_result(Workspace& w, const Plan& plan, int nt) {
+    std::fill_n(w.u.begin(), std::clamp(std::max(plan.nfft, nt), 0, result_capacity), 0.0f);
+    std::fill_n(w.coherence.begin(), plan.nf, 0.0f);
+}
+
 int reconstruct(const Spectrum& y, const Plan& plan, const TaperSet& tapers, int n, bool wavelet,
                 std::span<float> u) {
     const int nfft = plan.nfft;

@@ -3,6 +3,7 @@
 #include "multitaper/tolvane.hpp"
 
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "multitaper/spectra.hpp"
 #include "numerics/condition.hpp"
 #include "numerics/parse.hpp"
@@ -79,7 +80,8 @@ void help() {
            "  -window ds de      deconvolution window, s in the traces' time frame\n"
            "  -wavelet ws we     wavelet window (from the wavelet file)\n"
            "  -noise ns ne       noise window (from the wavelet file)\n"
-           "  -debug             progress lines and /tmp/decon.wav, .noi, .trc, .coh\n"
+           "  -debug             progress lines and decon.wav, .noi, .trc, .coh in\n"
+           "                     $RF_DEBUG_DIR (default /tmp)\n"
            "  -h, -help, --help  this text\n"
            "Any of -window, -wavelet, -noise makes one job of the command line (all three\n"
            "are then needed).  Otherwise one job per line of standard input (blank lines\n"
@@ -244,13 +246,40 @@ void set_header(float b, int npts) {
     traceio::setfhv("b", b, nerr);
 }
 
-// Writes a debug trace of the stretch that starts at `b`; errors ignored.
+// Gives up the job over a problem of its data: in batch mode only this job
+// is lost (the message without "STOP"); a job of the command line stops the
+// run with the message.
+[[noreturn]] void refuse(std::string_view message, std::string_view reason = {}) {
+    if (console::reading_job_list()) console::skip(console::Record().text(message).str(), reason);
+    console::stop(message, reason);
+}
+
+// Refuses a trace whose header does not place evenly spaced samples in time;
+// `which` ("decon input", "wavelet input") names it in the message.
+void check_time_series(std::string_view which) {
+    if (const std::string why = traceio::time_series_problem(); !why.empty())
+        refuse("**Not a time series.", why);
+    if (const std::string why = traceio::begin_time_problem(); !why.empty())
+        refuse("**Bad begin time in " + std::string(which) + " file.", why);
+}
+
+// Writes a debug file with the header in the store; one that cannot be
+// written is reported and the job goes on.
+void write_debug(std::string_view file, std::span<const float> y) {
+    const std::string path = console::debug_path(file);
+    traceio::describe_samples(y);
+    int nerr = 0;
+    errno = 0;
+    traceio::wsac0(path, y, y, nerr);
+    if (nerr != 0) console::debug_file_failed(path, errno);
+}
+
+// Reports a debug stretch and writes it, beginning at `b`.
 void debug_trace(std::string_view label, int nseg, int n, std::string_view file, float b, int count,
                  std::span<const float> u) {
     console::out() << console::Record().text(label).integer(nseg).integer(n).str() << '\n';
     set_header(b, count);
-    int nerr = 0;
-    traceio::wsac0(file, u, u, nerr);
+    write_debug(file, u);
 }
 
 void condition(std::span<float> x, int n) {
@@ -265,16 +294,18 @@ void run_job(const Settings& s) {
     auto& w = st.work;
     std::span<float> u(w.u);
     int nerr = 0, nlen = 0;
+    // Nothing is read or written for an output name that cannot be used.
+    if (!traceio::plain_file_name(file_name(s.output)))
+        console::refuse_name("Output", file_name(s.output));
 
     float b = 0.0f, dt = 0.0f;
     std::string why = read_trace(file_name(s.decon), {}, nlen, b, dt, 0, nerr);
     if (nerr != 0) console::stop("**Trouble reading decon input file.", why);
     int npts = 0;
     traceio::getnhv("npts", npts, nerr);
-    if (!(dt > 0.0f) || !std::isfinite(dt))
-        console::stop("**Bad sample interval in decon input file.");
+    if (!(dt > 0.0f) || !std::isfinite(dt)) refuse("**Bad sample interval in decon input file.");
     // An undefined begin time would pass for a window beyond the file.
-    if (!std::isfinite(b)) console::stop("**Bad begin time in decon input file.");
+    check_time_series("decon input");
     if (nint((s.decon_start - b) / dt) > last_index || nint((s.decon_end - b) / dt) > last_index)
         console::stop("**Decon file too large.");
     const int nd = nint((s.decon_end - s.decon_start) / dt) + 1;
@@ -299,7 +330,7 @@ void run_job(const Settings& s) {
     // A trace without samples would deconvolve to zeros written as a result.
     if (nerr != 0 || nw < 1) console::stop("**Trouble reading wavelet input file.", why);
     if (!(std::fabs(dtw - dt) / dt <= rate_tolerance)) console::stop("**Sample rate mismatch.");
-    if (!std::isfinite(bw)) console::stop("**Bad begin time in wavelet input file.");
+    check_time_series("wavelet input");
     if (nint((s.wavelet_end - bw) / dt) > last_index) console::stop("**File too long - shorten.");
     check_overlap("Wavelet", s.wavelet_start, s.wavelet_end, bw, nw, dtw, "wavelet trace");
     check_overlap("Noise", s.noise_start, s.noise_end, bw, nw, dtw, "wavelet trace");
@@ -318,8 +349,8 @@ void run_job(const Settings& s) {
         tapered_spectra(st.wavelet, nw, bw, s.wavelet_start, n_w, plan, st.tapers, w.wavelet, u);
     if (s.debug) {
         const int count = reconstruct(w.wavelet, plan, st.tapers, n_w, true, u);
-        debug_trace("Wavelet (nwin,nwav):", seg_w, n_w, "/tmp/decon.wav",
-                    s.wavelet_start - pad_seconds, count, u);
+        debug_trace("Wavelet (nwin,nwav):", seg_w, n_w, "decon.wav", s.wavelet_start - pad_seconds,
+                    count, u);
     }
     const int n_n = noise_count(s.noise_start, s.noise_end, dt);
     const int seg_n =
@@ -327,7 +358,7 @@ void run_job(const Settings& s) {
     noise_power(w.noise, st.tapers, plan, w.power);
     if (s.debug) {
         const int count = reconstruct(w.noise, plan, st.tapers, n_n, false, u);
-        debug_trace("Noise (nwin,nwav):", seg_n, n_n, "/tmp/decon.noi", s.noise_start - pad_seconds,
+        debug_trace("Noise (nwin,nwav):", seg_n, n_n, "decon.noi", s.noise_start - pad_seconds,
                     count, u);
     }
 
@@ -339,24 +370,39 @@ void run_job(const Settings& s) {
         tapered_spectra(st.trace, nlen, bt, s.decon_start, nt, plan, st.tapers, w.trace, u);
     if (s.debug) {
         const int count = reconstruct(w.trace, plan, st.tapers, nt, false, u);
-        debug_trace("Trace (nwin,nwav):", seg_t, nt, "/tmp/decon.trc", s.decon_start - pad_seconds,
+        debug_trace("Trace (nwin,nwav):", seg_t, nt, "decon.trc", s.decon_start - pad_seconds,
                     count, u);
     }
 
     // A cutoff under half a frequency step leaves no band to average over and
     // the result would be divided by zero.  Checked last, so that every
     // failure of the traces or windows is reported first.
-    if (!(bins >= 0.5f)) console::stop("**Cutoff frequency below frequency step - no output.");
-    const float coherence = deconvolve(w, plan, s.shift, nt);
+    if (!(bins >= 0.5f)) refuse("**Cutoff frequency below frequency step - no output.");
+    // A dead channel has nothing to deconvolve by or to compare with: its
+    // receiver function is zero and its coherence undefined.
+    const bool dead_wavelet = silent(w.wavelet, plan), dead = dead_wavelet || silent(w.trace, plan);
+    float coherence = traceio::FUNDEF;
+    if (dead) {
+        zero_result(w, plan, nt);
+        console::concerning(file_name(dead_wavelet ? s.wavelet : s.decon));
+        warn(console::Record()
+                 .text(dead_wavelet ? "**Wavelet" : "**Decon")
+                 .text(
+                     " window holds no signal - receiver function of zeros, coherence undefined."));
+        console::err() << console::where() << '\n';
+    } else {
+        coherence = deconvolve(w, plan, s.shift, nt);
+    }
     // Samples that are not numbers (a damaged or foreign file) spread through
     // the transforms; such a trace is no result and is not written.
     const auto result = u.first(static_cast<std::size_t>(nt));
     if (!std::isfinite(coherence) ||
         !std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
-        console::stop("**Result is not finite - check the input traces.");
+        refuse("**Result is not finite - check the input traces.");
     set_header(-s.shift, nt);
     traceio::setfhv("user2", coherence, nerr);
     traceio::setfhv("user3", s.freq, nerr);
+    traceio::describe_samples(result);
     console::concerning(file_name(s.output));
     errno = 0;
     traceio::wsac0(file_name(s.output), u, u, nerr);
@@ -373,10 +419,12 @@ void run_job(const Settings& s) {
             << '\n';
 
     if (s.debug) {
-        const float df_out = df;
-        int ignored = 0;
-        traceio::wsac1("/tmp/decon.coh", std::span<const float>(w.coherence).first(plan.nf),
-                       plan.nf, 0.0f, df_out, ignored);
+        // The squared coherence against frequency, from 0 Hz in steps of df.
+        traceio::newhdr();
+        traceio::setnhv("npts", plan.nf, nerr);
+        traceio::setfhv("b", 0.0f, nerr);
+        traceio::setfhv("delta", df, nerr);
+        write_debug("decon.coh", std::span<const float>(w.coherence).first(plan.nf));
     }
     if (!written)
         console::skip(console::Record().text("**Trouble writing ").text(shown).str(), why);
@@ -432,7 +480,7 @@ int tolvane(std::span<const std::string> args) {
             check_windows(s);
             run_job(s);
         });
-        console::out().flush();
+        console::flush_listing();
         console::err().flush();
     }
     return clean && jobs.clean() ? 0 : 1;

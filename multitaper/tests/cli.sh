@@ -52,8 +52,8 @@ single_mode)
     ;;
 debug_files)
     "$make_traces" "$dir" sta || fail "make_traces"
-    rm -f /tmp/decon.wav /tmp/decon.noi /tmp/decon.trc /tmp/decon.coh
-    line sta rf.sac | "$tolvane" -debug -freq 2 >"$dir/out" 2>"$dir/err"; st=$?
+    # The debug files go to this test's own directory, never the shared /tmp.
+    line sta rf.sac | RF_DEBUG_DIR=$dir "$tolvane" -debug -freq 2 >"$dir/out" 2>"$dir/err"; st=$?
     [ $st -eq 0 ] || fail "status $st: $(cat "$dir/err")"
     expected=$(printf '%s\n%s\n%s\n%s' \
         " Wavelet (nwin,nwav):          14         721" \
@@ -64,7 +64,7 @@ debug_files)
     # Sample counts: 721, 720 and 721 for the reconstructions; the coherence
     # has nf = nint(2 Hz / (1/(1024*0.05))) = 102 values.
     for f in wav:721 noi:720 trc:721 coh:102; do
-        name=/tmp/decon.${f%%:*}
+        name=$dir/decon.${f%%:*}
         [ -f "$name" ] || fail "$name missing"
         [ "$(wc -c <"$name")" -eq $((632 + 4 * ${f#*:})) ] || fail "$name size $(wc -c <"$name")"
     done

@@ -241,6 +241,20 @@ TEST(Deconvolve, TimeShiftDelaysTheResult) {
     for (int i = 0; i < 512; ++i) ASSERT_NEAR(d.w->u[(i + 20) % 512], zero[i], 1e-4f) << i;
 }
 
+// A dead channel (all-zero samples) has silent spectra; a live one, even a
+// faint one, has not.  Its result is zero without any division.
+TEST(Deconvolve, DeadChannelIsSilentAndGivesAZeroResult) {
+    Case dead(100, 1.0f, 0.0f), faint(100, 1.0f, 1e-30f);
+    EXPECT_TRUE(silent(dead.w->trace, dead.plan));
+    EXPECT_FALSE(silent(dead.w->wavelet, dead.plan));
+    EXPECT_FALSE(silent(faint.w->trace, faint.plan));
+    std::fill(dead.w->u.begin(), dead.w->u.end(), 7.0f);
+    std::fill(dead.w->coherence.begin(), dead.w->coherence.end(), 7.0f);
+    zero_result(*dead.w, dead.plan, 521);
+    for (int i = 0; i < 521; ++i) ASSERT_EQ(dead.w->u[i], 0.0f) << i;
+    for (int j = 0; j < 100; ++j) ASSERT_EQ(dead.w->coherence[j], 0.0f) << j;
+}
+
 TEST(Reconstruct, RebuildsTheTaperedTraceAndReportsItsCount) {
     Case c(100);
     std::vector<float> u(600, 3.0f);

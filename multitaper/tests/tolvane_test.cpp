@@ -95,6 +95,57 @@ TEST_F(Tolvane, RecoversTheSpikeTrainAtItsTimesAndSigns) {
     EXPECT_LT(std::fabs(t.extreme(-5.0f, 3.0f)), 0.1f);
 }
 
+// Regression: a dead channel (all-zero samples, like kestrum's T trace for
+// an incident P wave) gave a coherence of 0/0 and ended the whole batch with
+// "Result is not finite".  Now its receiver function is zero, its coherence
+// undefined, and the jobs after it run.
+TEST_F(Tolvane, DeadChannelsGiveZeroResultsAndTheBatchGoesOn) {
+    auto dead = testing_support::make_records(0.0f);
+    std::fill(dead.radial.begin(), dead.radial.end(), 0.0f);
+    ASSERT_TRUE(write_records(dead, dir.path("dead")));
+    const std::string dead_wavelet = dir.path("dead.r") + " 55 85 " + dir.path("quiet.r") +
+                                     " 55 85 10 40 " + dir.path("w0.sac") + "\n";
+    const Result r = tolvane({"-freq", "2"}, job(dir, "dead", "d0.sac") + dead_wavelet +
+                                                 job(dir, "quiet", "ok.sac"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              dir.path("d0.sac") + "\n" + dir.path("w0.sac") + "\n" + dir.path("ok.sac") + "\n");
+    EXPECT_EQ(r.err, " **Decon window holds no signal - receiver function of zeros, coherence "
+                     "undefined.\n  line 1, file '" +
+                         dir.path("dead.r") +
+                         "'\n **Wavelet window holds no signal - receiver function of zeros, "
+                         "coherence undefined.\n  line 2, file '" +
+                         dir.path("dead.r") + "'\n");
+    for (const char* zero : {"d0.sac", "w0.sac"}) {
+        const Trace t(dir.path(zero));
+        EXPECT_EQ(t.npts, 721);
+        EXPECT_EQ(t.user2, -12345.0f);
+        EXPECT_TRUE(std::all_of(t.y.begin(), t.y.begin() + t.npts, [](float v) { return v == 0; }));
+    }
+    EXPECT_GT(Trace(dir.path("ok.sac")).user2, 0.95f);
+}
+
+// Regression: the output carried E, DEPMIN, DEPMAX and DEPMEN of the decon
+// input file (E = 149.95 on a receiver function ending at 26 s).
+TEST_F(Tolvane, OutputHeaderDescribesTheSamplesWritten) {
+    ASSERT_EQ(tolvane({"-freq", "2"}, job(dir, "quiet", "rf.sac")).status, 0);
+    const Trace t(dir.path("rf.sac"));
+    float e = 0, low = 0, high = 0, mean = 0, b = 0, dt = 0;
+    int n = 0, nerr = 0;
+    traceio::rsac1(dir.path("rf.sac"), {}, n, b, dt, 0, nerr); // the header as stored
+    traceio::getfhv("e", e, nerr);
+    traceio::getfhv("depmin", low, nerr);
+    traceio::getfhv("depmax", high, nerr);
+    traceio::getfhv("depmen", mean, nerr);
+    const auto y = std::span<const float>(t.y).first(static_cast<std::size_t>(t.npts));
+    EXPECT_EQ(e, t.b + static_cast<float>(t.npts - 1) * t.dt);
+    EXPECT_EQ(low, *std::min_element(y.begin(), y.end()));
+    EXPECT_EQ(high, *std::max_element(y.begin(), y.end()));
+    double sum = 0;
+    for (float v : y) sum += v;
+    EXPECT_NEAR(mean, sum / t.npts, 1e-6);
+}
+
 TEST_F(Tolvane, CoherenceFallsAsNoiseGrows) {
     std::string lines;
     const float levels[] = {1e-3f, 0.1f, 1.0f, 100.0f};
@@ -319,10 +370,13 @@ TEST_F(TolvaneStops, TaperLimitDependsOnTheSampleInterval) {
 }
 
 // A cutoff under half the frequency step used to divide the result by zero.
+// It is a matter of the job's window: in batch mode only that job is lost.
 TEST_F(TolvaneStops, CutoffBelowTheFrequencyStepStops) {
-    const Result r = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.009"});
+    const Result r = run_line(job(dir, "quiet", "o.sac") + job(dir, "quiet", "o.sac", "55 140"),
+                              {"-freq", "0.009"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.said, "STOP **Cutoff frequency below frequency step - no output.\n");
+    EXPECT_EQ(r.said, " **Cutoff frequency below frequency step - no output.\n");
+    EXPECT_EQ(r.out, dir.path("o.sac") + "\n"); // the longer window has a band
     const Result ok = run_line(job(dir, "quiet", "o.sac"), {"-freq", "0.01"});
     EXPECT_EQ(ok.status, 0) << ok.err;
     const Trace t(dir.path("o.sac"));
@@ -349,7 +403,7 @@ TEST_F(TolvaneStops, ZeroSampleIntervalStops) {
     ASSERT_TRUE(write_records(bad, dir.path("bad")));
     const Result r = run_line(job(dir, "bad", "o.sac"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.said, "STOP **Bad sample interval in decon input file.\n");
+    EXPECT_EQ(r.said, " **Bad sample interval in decon input file.\n");
 }
 
 TEST_F(TolvaneStops, FailedWriteWarnsAndGoesOn) {

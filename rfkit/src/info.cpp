@@ -49,25 +49,23 @@ struct Field {
     Kind kind;
 };
 
-constexpr int no_field = 1337;
-
 // The kind of a header field, found by asking the store; false for no field.
 bool kind_of(const std::string& name, Kind& kind) {
     int nerr = 0;
     float f = 0;
     traceio::getfhv(name, f, nerr);
-    if (nerr != no_field) return kind = Kind::real, true;
+    if (nerr != traceio::ERR_NO_FIELD) return kind = Kind::real, true;
     int n = 0;
     traceio::getnhv(name, n, nerr);
-    if (nerr != no_field) return kind = Kind::integer, true;
+    if (nerr != traceio::ERR_NO_FIELD) return kind = Kind::integer, true;
     std::string s;
     traceio::getihv(name, s, nerr);
-    if (nerr != no_field) return kind = Kind::enumerated, true;
+    if (nerr != traceio::ERR_NO_FIELD) return kind = Kind::enumerated, true;
     bool b = false;
     traceio::getlhv(name, b, nerr);
-    if (nerr != no_field) return kind = Kind::logical, true;
+    if (nerr != traceio::ERR_NO_FIELD) return kind = Kind::logical, true;
     traceio::getkhv(name, s, nerr);
-    if (nerr != no_field) return kind = Kind::text, true;
+    if (nerr != traceio::ERR_NO_FIELD) return kind = Kind::text, true;
     return false;
 }
 

@@ -2,6 +2,7 @@
 #include "rfkit/phasetimes.hpp"
 
 #include "synthetics/layers.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -53,7 +54,7 @@ bool read_model(const std::string& file, LayeredModel& m) {
         return false;
     for (auto* v : {&m.vp, &m.vs, &m.rho, &m.h, &m.vp_bottom, &m.vs_bottom, &m.rho_bottom})
         v->resize(static_cast<std::size_t>(n));
-    m.title.erase(m.title.find_last_not_of(' ') + 1); // the title field's padding
+    m.title.resize(traceio::trimmed(m.title).size()); // the title field's padding
     return true;
 }
 

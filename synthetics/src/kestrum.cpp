@@ -6,6 +6,7 @@
 #include "synthetics/stack.hpp"
 
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "numerics/constants.hpp"
 #include "numerics/fft.hpp"
 #include "numerics/parse.hpp"
@@ -345,6 +346,10 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
     const std::string& name = model.name;
     const float p = model.p;
     const bool enabled[3] = {s.z, s.r, s.t};
+    // The outputs are named after the model: a name the trace library would
+    // take for a memory file, or one a control character cuts short, is
+    // refused before anything is read or written.
+    if (!traceio::plain_file_name(name)) console::refuse_name("Model", name);
     if (s.per_line)
         for (int c = 0; c < 3; ++c)
             if (enabled[c]) written_files.check(output_name(s, model, endings[c]), s.p_in_names);
@@ -388,9 +393,11 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
         if (!c.enabled) continue;
         auto y = samples(*c.series).first(count);
         if (!std::all_of(y.begin(), y.end(), [](float v) { return std::isfinite(v); }))
-            console::stop(std::string("**Non-finite samples in the synthetics of model file '")
-                              .append(name)
-                              .append("'"));
+            console::skip(console::Record()
+                              .text("**Non-finite samples in the synthetics of model file '")
+                              .text(name)
+                              .text("'")
+                              .str());
     }
 
     set_header(s, p, g, delta);
@@ -402,9 +409,11 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
         traceio::setfhv("cmpaz", c.cmpaz, e);
         traceio::setfhv("cmpinc", c.cmpinc, e);
         std::string file = output_name(s, model, c.ending);
+        const auto y = samples(*c.series).first(count);
+        traceio::describe_samples(y);
         int nerr = 0;
         errno = 0;
-        traceio::wsac0(file, {}, samples(*c.series).first(count), nerr);
+        traceio::wsac0(file, {}, y, nerr);
         if (nerr != 0) {
             const std::string why = console::file_reason(file, errno);
             console::concerning(file);
@@ -417,7 +426,7 @@ bool synthesize(const Settings& s, const Model& model, long line, Written& writt
         }
     }
     if (s.list) console::out() << listing << '\n';
-    console::out().flush();
+    console::flush_listing();
     return written;
 }
 

@@ -20,10 +20,12 @@ constexpr double tau_long = 10000.0;         // long relaxation time of the abso
 constexpr float tau_short_p = 0.16f;
 constexpr float tau_short_s = 0.26f;
 
+// A model this program cannot compute: the model is given up and the run
+// goes on with the next one (a problem of one model costs no other).
 [[noreturn]] void refuse(std::string_view file, int layer, std::string_view why) {
     std::ostringstream s;
     s << "**Model file '" << file << "', layer " << layer << ": " << why;
-    console::stop(s.str());
+    console::skip(console::Record().text(s.str()).str());
 }
 
 // vp^2 = (K + 4/3 mu)/rho and vs^2 = mu/rho: a bulk modulus K above zero

@@ -193,7 +193,7 @@ TEST(CheckLayers, RefusesModelsThatCannotGiveFiniteTraces) {
     Layers half = two_layers();
     half.vp_bottom[1] = 8.5f;
     EXPECT_EQ(refusal(half),
-              "STOP **Model file 'x.mod', layer 2: gradient in a layer of zero thickness");
+              " **Model file 'x.mod', layer 2: gradient in a layer of zero thickness");
     Layers q = two_layers();
     q.qp[0] = 200.0f;
     EXPECT_NE(refusal(q).find("layer 1: Qp given but Qs is 0"), std::string::npos);

@@ -2,11 +2,14 @@
 
 #include "traceio/errors.hpp"
 
+#include "traceio/errors.hpp"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -165,6 +168,9 @@ int Output::open(const std::string& target) {
     abandon();
     target_ = target;
     if (const auto own = own_descriptor(target)) {
+        // What the program printed before comes before the trace.
+        if (*own == 1) std::fflush(stdout);
+        if (*own == 2) std::fflush(stderr);
         fd_ = ::fcntl(*own, F_DUPFD_CLOEXEC, 3);
         return fd_ >= 0 ? 0 : ERR_OPEN;
     }

@@ -311,6 +311,34 @@ bool plain_file_name(std::string_view name) {
     return !(name.starts_with('|') || std::any_of(name.begin(), name.end(), control));
 }
 
+std::string time_series_problem() {
+    detail::ensure_initialised();
+    const int type = cmhdr.ihdr[ih::iftype];
+    if (type == detail::ITIME) return {};
+    const std::string shown = type >= 1 && type <= static_cast<int>(detail::kmlhf.enums.size())
+                                  ? std::string(detail::kmlhf.enums[type - 1])
+                              : type == IUNDEF ? "undefined"
+                                               : std::to_string(type);
+    return "IFTYPE is " + shown + ", not ITIME";
+}
+
+std::string begin_time_problem() {
+    detail::ensure_initialised();
+    const float b = cmhdr.fhdr[fh::b], delta = cmhdr.fhdr[fh::delta];
+    if (b == FUNDEF) return "B is undefined (-12345)";
+    if (!std::isfinite(b))
+        return "B is " + std::string(std::isnan(b) ? "not a number" : "infinite");
+    if (!(delta > 0.0f && std::isfinite(delta))) return {};
+    // The spacing of single-precision numbers at the begin time.
+    const float at = std::fabs(b);
+    if (!(std::nextafter(at, INFINITY) - at <= 0.5f * delta)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "B is %g s, too far from the reference time", b);
+        return text;
+    }
+    return {};
+}
+
 void wsac1(std::string_view name, std::span<const float> y, int nlen, float beg, float del,
            int& nerr) {
     detail::ensure_initialised();

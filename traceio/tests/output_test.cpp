@@ -6,6 +6,7 @@
 #include "traceio/traceio.hpp"
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -250,4 +251,47 @@ TEST(HeaderDescription, PlainFileNames) {
         {"d\xc3\xa9j\xc3\xa0.sac", true}, // UTF-8 letters are fine
     };
     for (const auto& [name, plain] : cases) EXPECT_EQ(plain_file_name(name), plain) << name;
+}
+
+TEST(InputChecks, TimeSeriesAndBeginTime) {
+    struct Case {
+        int iftype;
+        float b, delta;
+        int npts;
+        bool series_ok, begin_ok;
+    };
+    const Case cases[] = {
+        {1, -20.0f, 0.05f, 4401, true, true},
+        {1, 86400.0f, 0.05f, 2000, true, true}, // a day from the reference: still resolved
+        {2, 0.0f, 0.05f, 10, false, true},      // IRLIM
+        {3, 0.0f, 0.05f, 10, false, true},      // IAMPH
+        {4, 0.0f, 0.05f, 10, false, true},      // IXY
+        {51, 0.0f, 0.05f, 10, false, true},     // IXYZ
+        {IUNDEF, 0.0f, 0.05f, 10, false, true},
+        {1, FUNDEF, 0.05f, 10, true, false},
+        {1, 1e38f, 0.05f, 10, true, false},
+        {1, -1e38f, 0.05f, 10, true, false},
+        {1, 1e6f, 0.05f, 10, true, false}, // samples 0.05 s apart, floats 0.0625 s apart
+        {1, 1e6f, 1.0f, 10, true, true},
+        {1, NAN, 0.05f, 10, true, false},
+        {1, -INFINITY, 0.05f, 10, true, false},
+        {1, 3e38f, 1.0f, 5, true, false},
+        {1, -40.0f, 0.05f, 2147483647, true, true}, // a bogus NPTS is no fault of B
+    };
+    for (const Case& c : cases) {
+        newhdr();
+        detail::cmhdr.ihdr[detail::i::iftype] = c.iftype;
+        int e = 0;
+        setfhv("b", c.b, e);
+        setfhv("delta", c.delta, e);
+        setnhv("npts", c.npts, e);
+        EXPECT_EQ(time_series_problem().empty(), c.series_ok) << c.iftype;
+        EXPECT_EQ(begin_time_problem().empty(), c.begin_ok) << c.b;
+    }
+    newhdr();
+    detail::cmhdr.ihdr[detail::i::iftype] = 2;
+    EXPECT_EQ(time_series_problem(), "IFTYPE is IRLIM, not ITIME");
+    int e = 0;
+    setfhv("b", FUNDEF, e);
+    EXPECT_EQ(begin_time_problem(), "B is undefined (-12345)");
 }

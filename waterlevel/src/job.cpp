@@ -1,6 +1,7 @@
 #include "waterlevel/job.hpp"
 
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "numerics/condition.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/header.hpp"
@@ -57,6 +58,14 @@ bool good_interval(float delta) {
     return std::isfinite(delta) && delta > 0.0f;
 }
 
+// Gives up the job over a problem of its data: in input-list mode only this job
+// is lost (the message without "STOP"); a job of the command line stops the
+// run with the message.
+[[noreturn]] void refuse(std::string_view message, std::string_view reason = {}) {
+    if (console::reading_job_list()) console::skip(console::Record().text(message).str(), reason);
+    console::stop(message, reason);
+}
+
 // A trace read in two stages: its header alone, to check its length before any
 // sample lands in the buffer, then its samples.
 struct Trace {
@@ -82,6 +91,9 @@ Trace read_trace(const std::string& name, std::span<float> y, std::string_view t
     Trace t;
     int nerr = 0;
     read_samples(name, y, t, 0, trouble);
+    // A spectral or x-y file holds no samples in time.
+    if (const std::string why = traceio::time_series_problem(); !why.empty())
+        refuse("**Not a time series.", why);
     int npts = 0;
     traceio::getnhv("npts", npts, nerr);
     if (nerr != 0) console::stop(trouble);
@@ -91,10 +103,12 @@ Trace read_trace(const std::string& name, std::span<float> y, std::string_view t
     read_samples(name, y, t, max_nfft, trouble);
     // The file may have grown since its header was read.
     if (t.n > max_samples) console::stop("**File too long, shorten it.");
-    if (t.n < 1) console::stop("**Trace has no samples.");
-    if (!good_interval(t.delta)) console::stop("**Bad sample interval.");
-    // An undefined or infinite begin time puts every sample out of any window.
-    if (!std::isfinite(t.b)) console::stop("**Bad begin time.");
+    if (t.n < 1) refuse("**Trace has no samples.");
+    if (!good_interval(t.delta)) refuse("**Bad sample interval.");
+    // An undefined, infinite or far-off begin time puts the samples at times
+    // no window can be cut at.
+    if (const std::string why = traceio::begin_time_problem(); !why.empty())
+        refuse("**Bad begin time.", why);
     mark = std::max(before, static_cast<std::size_t>(t.n));
     return t;
 }
@@ -139,10 +153,15 @@ void set_int(std::string_view name, int value) {
     traceio::setnhv(name, value, nerr);
 }
 
-// Debug traces are written without any check of the write.
-void write_debug(std::string_view name, std::span<const float> y) {
+// A debug trace, with the header in the store: one that cannot be written
+// is reported and the job goes on.
+void write_debug(std::string_view file, std::span<const float> y) {
+    const std::string path = console::debug_path(file);
+    traceio::describe_samples(y);
     int nerr = 0;
-    traceio::wsac0(name, {}, y, nerr);
+    errno = 0;
+    traceio::wsac0(path, {}, y, nerr);
+    if (nerr != 0) console::debug_file_failed(path, errno);
 }
 
 void print_information(int npts, int nfft, float fny, float df, float dt) {
@@ -158,8 +177,7 @@ void print_information(int npts, int nfft, float fny, float df, float dt) {
 // more than the result holds.
 int output_count(const Settings& s, float dt, int nfft) {
     const float r = (s.te + s.tdelay) / dt;
-    if (!(r >= 0.5f))
-        console::stop("**Window end lies before the output start - nothing to write.");
+    if (!(r >= 0.5f)) refuse("**Window end lies before the output start - nothing to write.");
     if (r >= static_cast<float>(nfft)) return nfft;
     return static_cast<int>(std::lround(r));
 }
@@ -169,6 +187,8 @@ int output_count(const Settings& s, float dt, int nfft) {
 void process_job(const Settings& s, const Names& names) {
     Buffers& buf = buffers;
     const bool command_line = !s.input_list;
+    // Nothing is read or written for an output name that cannot be used.
+    if (!traceio::plain_file_name(names.output())) console::refuse_name("Output", names.output());
 
     // Wavelet: read raw into the trace buffer, cut into the wavelet buffer.
     const Trace w = read_trace(names.wavelet(), buf.trace, "**Trouble reading wavelet input file.",
@@ -185,7 +205,7 @@ void process_job(const Settings& s, const Names& names) {
     clear_after(buf.wavelet, w.n, written.wavelet);
     if (s.debug) {
         set_float("b", s.ts);
-        write_debug("/tmp/decon.wav", buf.wavelet);
+        write_debug("decon.wav", buf.wavelet);
     }
 
     // Decon input: read raw into dc, cut into the trace buffer.
@@ -221,10 +241,10 @@ void process_job(const Settings& s, const Names& names) {
     if (s.debug) {
         set_float("b", s.ts);
         set_int("npts", d.n);
-        write_debug("/tmp/decon.trc", buf.trace);
+        write_debug("decon.trc", buf.trace);
         if (s.oconv) {
             set_int("npts", nc);
-            write_debug("/tmp/decon.cnv", buf.cdata);
+            write_debug("decon.cnv", buf.cdata);
         }
     }
 
@@ -244,17 +264,18 @@ void process_job(const Settings& s, const Names& names) {
     touch(written.wavelet, transformed);
     if (s.oconv) touch(written.cdata, transformed);
     wldecon(buf.trace, buf.wavelet, buf.cdata, buf.d2, nfft, w.delta, df, division, nerr);
-    if (nerr != 0) console::stop("**Wavelet is zero - nothing to deconvolve.");
+    if (nerr != 0) refuse("**Wavelet is zero - nothing to deconvolve.");
 
     const int nout = command_line ? npts : output_count(s, w.delta, nfft);
     const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
     if (!std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
-        console::stop("**Result is not finite - check the input traces.");
+        refuse("**Result is not finite - check the input traces.");
 
     set_float("b", -s.tdelay);
     set_float("user2", s.c);
     set_float("user3", s.agauss);
     set_int("npts", nout);
+    traceio::describe_samples(result);
     console::concerning(names.output());
     errno = 0;
     traceio::wsac0(names.output(), {}, buf.trace, nerr);

@@ -1,6 +1,7 @@
 #include "waterlevel/marrick.hpp"
 
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "numerics/constants.hpp"
 #include "numerics/parse.hpp"
 #include "traceio/textutil.hpp"
@@ -38,7 +39,8 @@ void help() {
            "  -shift s           time shift of the result, s (0; 10 with job lines)\n"
            "  -taper len         cosine taper of len s at both ends of each trace\n"
            "  -convolve file     convolve the result with this trace\n"
-           "  -debug             also write /tmp/decon.wav, /tmp/decon.trc, /tmp/decon.cnv\n"
+           "  -debug             also write decon.wav, decon.trc, decon.cnv in $RF_DEBUG_DIR\n"
+           "                     (default /tmp)\n"
            "  -h, -help, --help  this text\n"
            "Job lines, one job per line of standard input (blank lines and lines whose\n"
            "first non-blank character is # are passed over):\n"
@@ -193,7 +195,7 @@ int input_list(Settings& s, Names& names) {
     std::string line;
     while (jobs.next(line)) {
         jobs.run([&] { job_line(line, s, names); });
-        console::out().flush();
+        console::flush_listing();
     }
     return jobs.clean() ? 0 : 1;
 }

@@ -45,11 +45,14 @@ single)
     ;;
 debug)
     "$gen" z.sac 400 0.05 && "$gen" r.sac 300 0.05 && "$gen" c.sac 100 0.05 || fail "traces"
+    # The debug files go to this test's own directory, never the shared /tmp.
+    export RF_DEBUG_DIR=$dir/debug
+    mkdir "$RF_DEBUG_DIR"
     expect 0 " npts=  400 nft= 1024 fny=10.0000 delf=  0.0195 dt= 0.050" "" \
         -debug -convolve c.sac -wavelet 0 10 z.sac r.sac rf.sac
-    [ "$(size /tmp/decon.wav)" = 2232 ] || fail "decon.wav"
-    [ "$(size /tmp/decon.trc)" = 1832 ] || fail "decon.trc"
-    [ "$(size /tmp/decon.cnv)" = 1032 ] || fail "decon.cnv"
+    [ "$(size debug/decon.wav)" = 2232 ] || fail "decon.wav"
+    [ "$(size debug/decon.trc)" = 1832 ] || fail "decon.trc"
+    [ "$(size debug/decon.cnv)" = 1032 ] || fail "decon.cnv"
     ;;
 *) fail "no case $case" ;;
 esac

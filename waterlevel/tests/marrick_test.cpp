@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 
 namespace {
@@ -184,6 +186,57 @@ TEST_F(Marrick, WriteFailureEndsTheListAfterEarlierOutputs) {
     EXPECT_FALSE(std::filesystem::exists(dir.path("third")));
 }
 
+// Problems of one job's data once stopped the whole list (or, for a begin
+// time of -12345 or a spectral file, passed unnoticed); each now costs only
+// its own job, with a message naming the file and why.
+TEST_F(Marrick, AJobRefusedForItsDataCostsNoOtherJob) {
+    const auto still = wltest::write_trace(dir.path("zero"), std::vector<float>(200), 0, 0.25f);
+    const auto undefined_b =
+        wltest::write_trace(dir.path("undef"), wltest::pulse(200, 60), -12345, 0.25f);
+    // A copy of w that calls itself a spectral file (IFTYPE 2 = IRLIM).
+    const std::string spectral = dir.path("spectral");
+    std::filesystem::copy_file(w, spectral);
+    {
+        std::fstream f(spectral, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4 * 85 + 3);
+        f.put(2);
+    }
+    const auto line = [&](const std::string& wav, const std::string& o) {
+        return wav + " 0 40 " + w + " - - " + o + "\n";
+    };
+    const auto o =
+        run({}, line(still, dir.path("a")) + line(undefined_b, dir.path("b")) +
+                    line(spectral, dir.path("c")) + line(w, "|" + dir.path("d")) + line(w, out));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, out + "\n");
+    EXPECT_EQ(o.said, " **Wavelet is zero - nothing to deconvolve.\n **Bad begin time.\n"
+                      " **Not a time series.\n **Output name refused.\n");
+    EXPECT_NE(o.err.find("line 2, file '" + undefined_b + "': B is undefined (-12345)"),
+              std::string::npos);
+    EXPECT_NE(o.err.find("line 3, file '" + spectral + "': IFTYPE is IRLIM, not ITIME"),
+              std::string::npos);
+    for (const char* none : {"a", "b", "c", "d"})
+        EXPECT_FALSE(std::filesystem::exists(dir.path(none)));
+}
+
+// Debug files go where RF_DEBUG_DIR says; one that cannot be written is
+// named in a warning, the result is still written and the status is 1.
+TEST_F(Marrick, DebugFilesFollowTheirDirectoryVariable) {
+    ::setenv("RF_DEBUG_DIR", dir.path().c_str(), 1);
+    auto o = run({"-debug", "-wavelet", "0", "40", w, w, out});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.path("decon.wav")));
+    EXPECT_TRUE(std::filesystem::exists(dir.path("decon.trc")));
+    ::setenv("RF_DEBUG_DIR", dir.path("missing").c_str(), 1);
+    o = run({"-debug", "-wavelet", "0", "40", w, w, out});
+    ::unsetenv("RF_DEBUG_DIR");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.said, " **Trouble writing debug file " + dir.path("missing/decon.wav") +
+                          "\n **Trouble writing debug file " + dir.path("missing/decon.trc") +
+                          "\n");
+    EXPECT_TRUE(std::filesystem::exists(out));
+}
+
 TEST_F(Marrick, FailureMessagesAndStatuses) {
     const auto long_trace =
         wltest::write_trace(dir.path("long"), std::vector<float>(40000), 0, .25f);
@@ -237,8 +290,9 @@ TEST_F(Marrick, FailureMessagesAndStatuses) {
         {cl(w, w, {"-wavelet", "0", "0.1"}), "STOP **Wavelet is zero - nothing to deconvolve.\n",
          1},
         {cl(w, dir.path("nan")), "STOP **Result is not finite - check the input traces.\n", 1},
+        // A problem of one job's data costs only that job in a job list.
         {run({"-shift", "-5"}, w + " 0 1 " + w + " - - " + out),
-         "STOP **Window end lies before the output start - nothing to write.\n", 1},
+         " **Window end lies before the output start - nothing to write.\n", 1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.o.said, c.err);

@@ -158,7 +158,7 @@ bool help_asked(std::span<const std::string> args);
 // flushed in every case; a successful body still gives 2 when standard input
 // had a read error, and standard output that could not be written (a full
 // disk, a closed pipe: SIGPIPE is ignored from here on) is reported and gives
-// at least 1.
+// at least 1, as does a debug file that could not be written (outputs.hpp).
 int run(const std::function<int()>& body);
 
 // The command-line arguments after the program name.

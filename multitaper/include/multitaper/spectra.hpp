@@ -85,6 +85,15 @@ void noise_power(const Spectrum& noise, const TaperSet& tapers, const Plan& plan
 // Fills w.coherence(0..nf-1) and returns the averaged squared coherence.
 float deconvolve(Workspace& w, const Plan& plan, float shift, int nt);
 
+// True when every spectrum of y is zero from DC up to the cutoff (bins 0 to
+// nf-1), as for a dead channel: there is then nothing to deconvolve by or to
+// compare with, and the coherence would be 0/0.
+bool silent(const Spectrum& y, const Plan& plan);
+
+// The result of a deconvolution with a silent wavelet or trace: w.u(1..nt)
+// and w.coherence(0..nf-1) all zero, with no division made.
+void zero_result(Workspace& w, const Plan& plan, int nt);
+
 // The sum of the three spectra of y back in the time domain in u, scaled by
 // 1/(0.5 S) for a wavelet or 2/S otherwise; returns the count of samples that
 // hold it (n, or less if u is shorter), zero past nfft.

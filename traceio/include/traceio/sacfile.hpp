@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace traceio {
@@ -81,6 +82,18 @@ void describe_samples(std::span<const float> y);
 // control character (NUL, CR, LF, ...), which would cut the name short or
 // hide part of it in a listing.
 bool plain_file_name(std::string_view name);
+
+// Checks on the store's header as read, for programs that take a trace as an
+// evenly spaced time series placed in time by B.  Each returns an empty text
+// when the header passes, else the reason in a few words.
+//  time_series_problem: IFTYPE is not ITIME (a spectral or x-y file), e.g.
+//    "IFTYPE is IRLIM, not ITIME".
+//  begin_time_problem: B is undefined (-12345), not finite, or so far from
+//    the reference time that single precision cannot tell the times of
+//    neighbouring samples there apart (its spacing at B exceeds DELTA/2;
+//    checked only when DELTA is positive and finite).
+std::string time_series_problem();
+std::string begin_time_problem();
 
 // Writes an evenly spaced trace of nlen samples with a fresh header (NPTS,
 // DELTA, B, E, LEVEN set); the store keeps that header afterwards, also on
