@@ -9,7 +9,10 @@
 # prediction.  With GMT installed it also draws the receiver functions as a
 # record section (record-section.png).  Then the H-kappa step (demo-hk.sh):
 # crustal thickness and Vp/Vs recovered from receiver functions of crust.mod
-# at 15 slownesses, beside the model's values.
+# at 15 slownesses, beside the model's values.  Last, the route from real
+# recordings (demo-real.sh, into OUTDIR/real): station CX.PB01's raw Z, N, E
+# prepared by rfkit prep, deconvolved by both programs, tabulated by rfkit
+# info and, with GMT, drawn by back azimuth.
 #
 # Usage: examples/demo.sh BUILD/bin [OUTDIR]     (OUTDIR defaults to ./demo-out)
 set -euo pipefail
@@ -67,6 +70,14 @@ echo
 
 # Crustal thickness and Vp/Vs from receiver functions at 15 slownesses.
 "$here/demo-hk.sh" "$bin" "$out" || status=1
+echo
+
+# The same route on real recordings: prep, deconvolution, coherence and
+# (with GMT) a record section of station CX.PB01 (demo-real.sh).
+if ! "$here/demo-real.sh" "$bin" "$out/real"; then
+    echo "!! the real-data demo failed"
+    status=1
+fi
 echo
 
 if [ "${RF_DEMO_PLOT:-yes}" = no ]; then

@@ -17,7 +17,8 @@ constexpr double pi = 3.14159265358979323846;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 // The mantle of iasp91: depth (km) and P speed (km/s), linear between rows;
-// a repeated depth is a discontinuity.  The last row is the top of the core.
+// a repeated depth is a discontinuity.  The last row is the base of the
+// mantle, where P would enter the core.
 struct Row {
     double depth, vp;
 };

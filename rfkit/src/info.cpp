@@ -9,8 +9,8 @@
 // their value's name, text with its inner blanks in double quotes; undefined
 // values are written "undef".  A file that cannot be read is reported on
 // standard error and left out of the table.
-#include "args.hpp"
 #include "console/console.hpp"
+#include "rfkit/cmdline.hpp"
 #include "rfkit/rfkit.hpp"
 #include "tracefail.hpp"
 #include "traceio/header.hpp"
@@ -29,8 +29,6 @@
 namespace rfkit {
 
 namespace {
-
-const std::string tool = "info";
 
 constexpr const char* synopsis =
     "usage: rfkit info [-f FIELD,FIELD...] FILE...\n"
@@ -83,7 +81,7 @@ void add_fields(const std::string& list, std::vector<Field>& fields) {
         // The store matches a name on its first 8 characters; longer ones are
         // refused here so that a typo never names another field.
         if (name.size() > 8 || !kind_of(name, kind))
-            args::refuse(tool, "-f: '" + name + "' is not a header field");
+            throw console::Ending(1, "rfkit info: -f: '" + name + "' is not a header field");
         fields.push_back({name, kind});
     }
 }
@@ -155,20 +153,16 @@ void print(const std::vector<std::vector<std::string>>& rows) {
 int info(std::span<const std::string> args) {
     traceio::newhdr(); // the store answers the field lookups
     std::vector<Field> fields;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "-help" || a == "--help") {
+    Arguments a(args, "rfkit info");
+    for (std::string opt = a.option(); !opt.empty(); opt = a.option()) {
+        if (opt == "-h" || opt == "-help" || opt == "--help") {
             console::out() << synopsis;
             return 0;
         }
-        if (a == "-f")
-            add_fields(args::value(args, i, tool), fields);
-        else if (args::is_option(a))
-            args::refuse(tool, "unknown option " + a + " (rfkit info -h lists them)");
-        else
-            files.push_back(a);
+        if (opt != "-f") a.unknown(opt);
+        add_fields(a.text(opt), fields);
     }
+    std::vector<std::string> files(a.files().begin(), a.files().end());
     if (fields.empty()) add_fields(default_fields, fields);
     int status = 0;
     if (files.empty()) {

@@ -14,8 +14,8 @@
 // -check the status is 1 when the Ps of the deepest interface (the
 // crust-mantle boundary of the examples) is not within one sample of its
 // prediction.  Times are seconds after zero lag, where the direct P belongs.
-#include "args.hpp"
 #include "console/console.hpp"
+#include "rfkit/cmdline.hpp"
 #include "rfkit/phasetimes.hpp"
 #include "rfkit/rfkit.hpp"
 #include "traceio/header.hpp"
@@ -34,7 +34,6 @@ namespace rfkit {
 
 namespace {
 
-const std::string tool = "peaks";
 constexpr int max_samples = 1 << 20;
 constexpr int shown_peaks = 5;
 constexpr double km_per_degree = 2 * 3.14159265358979323846 * 6371.0 / 360;
@@ -185,30 +184,28 @@ int peaks(std::span<const std::string> args) {
     bool check = false, table = false;
     std::string model_file;
     std::optional<double> p;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "-help" || a == "--help") {
+    Arguments a(args, "rfkit peaks");
+    for (std::string opt = a.option(); !opt.empty(); opt = a.option()) {
+        if (opt == "-h" || opt == "-help" || opt == "--help") {
             console::out() << synopsis;
             return 0;
-        } else if (a == "-check") {
+        } else if (opt == "-check") {
             check = true;
-        } else if (a == "-table") {
+        } else if (opt == "-table") {
             table = true;
-        } else if (a == "-model") {
-            model_file = args::value(args, i, tool);
-        } else if (a == "-p") {
-            p = args::number(args, i, tool);
-            if (!(*p >= 0)) args::refuse(tool, "-p " + args[i] + ": a slowness is not negative");
-        } else if (args::is_option(a)) {
-            args::refuse(tool, "unknown option " + a + " (rfkit peaks -h lists them)");
+        } else if (opt == "-model") {
+            model_file = a.text(opt);
+        } else if (opt == "-p") {
+            p = a.number(opt);
+            if (!(*p >= 0)) a.refuse("-p: a slowness is not negative");
         } else {
-            files.push_back(a);
+            a.unknown(opt);
         }
     }
-    if (table && (model_file.empty() || !p)) args::refuse(tool, "-table needs -model and -p");
-    if (!table && files.empty()) args::refuse(tool, "no receiver function given");
-    if (check && model_file.empty()) args::refuse(tool, "-check needs -model");
+    const std::span<const std::string> files = a.files();
+    if (table && (model_file.empty() || !p)) a.refuse("-table needs -model and -p");
+    if (!table && files.empty()) a.refuse("no receiver function given");
+    if (check && model_file.empty()) a.refuse("-check needs -model");
 
     LayeredModel model;
     if (!model_file.empty() && !read_model(model_file, model)) return 1; // refused, after a message

@@ -7,8 +7,8 @@
 // Each event is prepared on its own (prepare.hpp) and written all or nothing
 // (prepout.hpp); an event that cannot be prepared is left out with a message
 // naming it and its files, and the others go on.
-#include "args.hpp"
 #include "console/console.hpp"
+#include "rfkit/cmdline.hpp"
 #include "rfkit/prepare.hpp"
 #include "rfkit/prepout.hpp"
 #include "rfkit/recording.hpp"
@@ -31,8 +31,6 @@
 namespace rfkit {
 
 namespace {
-
-const std::string tool = "prep";
 
 enum class Jobs { marrick, tolvane, none };
 
@@ -87,65 +85,61 @@ std::string shortest(double v) {
 Options parse(std::span<const std::string> args) {
     Options o;
     PrepSettings& s = o.prep;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (!args::is_option(a)) {
-            o.files.push_back(a);
-        } else if (a == "-h" || a == "-help" || a == "--help") {
+    Arguments a(args, "rfkit prep");
+    for (std::string opt = a.option(); !opt.empty(); opt = a.option()) {
+        if (opt == "-h" || opt == "-help" || opt == "--help") {
             console::out() << synopsis;
             console::quit(0);
-        } else if (a == "-o") {
-            o.dir = args::value(args, i, tool);
-        } else if (a == "-window") {
-            s.from = args::number(args, i, tool);
-            s.to = args::number(args, i, tool);
-        } else if (a == "-taper") {
-            s.taper = args::number(args, i, tool);
-        } else if (a == "-pick") {
-            const std::string& f = args::value(args, i, tool);
+        } else if (opt == "-o") {
+            o.dir = a.text(opt);
+        } else if (opt == "-window") {
+            s.from = a.number(opt);
+            s.to = a.number(opt);
+        } else if (opt == "-taper") {
+            s.taper = a.number(opt);
+        } else if (opt == "-pick") {
+            const std::string f = a.text(opt);
             s.pick = pick_index(f);
-            if (s.pick < 0) args::refuse(tool, "-pick " + f + ": a pick field is A or T0..T9");
-        } else if (a == "-bp") {
-            s.f1 = args::number(args, i, tool);
-            s.f2 = args::number(args, i, tool);
-        } else if (a == "-order") {
-            const double n = args::number(args, i, tool);
-            if (!(n >= 1 && n <= 8 && n == static_cast<int>(n)))
-                args::refuse(tool, "-order " + args[i] + ": the order is a whole number 1..8");
-            s.order = static_cast<int>(n);
-        } else if (a == "-noise") {
-            s.noise_from = args::number(args, i, tool);
-            s.noise_to = args::number(args, i, tool);
+            if (s.pick < 0) a.refuse("-pick " + f + ": a pick field is A or T0..T9");
+        } else if (opt == "-bp") {
+            s.f1 = a.number(opt);
+            s.f2 = a.number(opt);
+        } else if (opt == "-order") {
+            s.order = static_cast<int>(a.integer(opt, 1, 8));
+        } else if (opt == "-noise") {
+            s.noise_from = a.number(opt);
+            s.noise_to = a.number(opt);
             o.noise_given = true;
-        } else if (a == "-snr") {
-            o.min_snr = args::number(args, i, tool);
-        } else if (a == "-jobs") {
-            const std::string& p = args::value(args, i, tool);
-            if (p == "marrick")
+        } else if (opt == "-snr") {
+            o.min_snr = a.number(opt);
+        } else if (opt == "-jobs") {
+            const std::string program = a.text(opt);
+            if (program == "marrick")
                 o.jobs = Jobs::marrick;
-            else if (p == "tolvane")
+            else if (program == "tolvane")
                 o.jobs = Jobs::tolvane;
-            else if (p == "none")
+            else if (program == "none")
                 o.jobs = Jobs::none;
             else
-                args::refuse(tool, "-jobs " + p + ": the program is marrick, tolvane or none");
-        } else if (a == "-rfwin") {
-            o.rf_from = args::number(args, i, tool);
-            o.rf_to = args::number(args, i, tool);
+                a.refuse("-jobs " + program + ": the program is marrick, tolvane or none");
+        } else if (opt == "-rfwin") {
+            o.rf_from = a.number(opt);
+            o.rf_to = a.number(opt);
             o.rf_window_given = true;
-        } else if (a == "-transverse") {
+        } else if (opt == "-transverse") {
             o.transverse = true;
         } else {
-            args::refuse(tool, "unknown option " + a + " (rfkit prep -h lists them)");
+            a.unknown(opt);
         }
     }
+    o.files.assign(a.files().begin(), a.files().end());
     return o;
 }
 
 // Settings that cannot work are refused before any event is touched.
 void check(Options& o) {
     PrepSettings& s = o.prep;
-    const auto bad = [](const std::string& m) { args::refuse(tool, m); };
+    const auto bad = [](const std::string& m) { throw console::Ending(1, "rfkit prep: " + m); };
     if (!(s.from < 0 && s.to > 0))
         bad("-window " + fixed(s.from, 1) + " " + fixed(s.to, 1) +
             ": P must lie inside the window");

@@ -9,6 +9,7 @@
 #include "rfkit/rotation.hpp"
 #include "traceio/distaz.hpp"
 #include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -136,9 +137,12 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
     out = Prepared{};
     out.files = files;
 
-    // Read, and order as Z, H1, H2.
-    std::array<Recording, 3> rec;
-    for (std::size_t i = 0; i < 3; ++i) {
+    // Read (last to first: a list in the usual Z, N, E order then leaves
+    // Z's header in the store), and order as Z, H1, H2.
+    // Kept from one event to the next: a batch then reuses the records'
+    // memory instead of taking and returning it for every event.
+    static std::array<Recording, 3> rec;
+    for (std::size_t i = 3; i-- > 0;) {
         std::string reason;
         if (!read_recording(files[i], rec[i], reason)) {
             why = quoted(files[i]) + ": " + reason;
@@ -404,6 +408,16 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
     const double signal = rms(out.zrt[0], out.begin, dt, 0, s.signal_to);
     out.has_snr = noise > 0; // a noise-free synthetic has no ratio
     out.snr = out.has_snr ? signal / noise : 0;
+    // The store is left holding Z's header, which the outputs start from.
+    if (vertical != 0) {
+        int n = 0, nerr = 0;
+        float b = 0, d = 0;
+        traceio::rsac1(z.file, {}, n, b, d, 0, nerr);
+        if (nerr != 0) {
+            why = quoted(z.file) + ": could not be read again";
+            return false;
+        }
+    }
     out.network = z.network;
     out.station = z.station;
     out.location = z.location;

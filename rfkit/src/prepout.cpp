@@ -11,10 +11,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace rfkit {
 
@@ -44,12 +41,10 @@ void set_text(const char* name, const std::string& v) {
 // Z's header as read, changed as prepout.hpp tells (all but the fields of
 // each component, set in write_component).
 bool event_header(const Prepared& p, std::string& why) {
-    int n = 0, nerr = 0;
-    float b = 0, dt = 0;
-    traceio::rsac1(p.files[0], {}, n, b, dt, 0, nerr);
+    int nerr = 0;
     std::int64_t old_ref = 0;
-    if (nerr != 0 || !stored_reference(old_ref)) {
-        why = "'" + p.files[0] + "' could not be read again";
+    if (!stored_reference(old_ref)) { // the store no longer holds Z's header
+        why = "'" + p.files[0] + "': the header of the vertical is gone";
         return false;
     }
     const double moved = static_cast<double>(p.p_time - old_ref) / 1000;
@@ -107,26 +102,32 @@ bool write_component(const std::vector<float>& y, float begin, float dt, double 
     return false;
 }
 
-// A temporary name beside `name`, hidden and private to this process.
-std::string temporary(const std::string& name) {
-    const std::filesystem::path path(name);
-    const std::filesystem::path dir = path.parent_path();
-    const std::string hidden =
-        "." + path.filename().string() + ".part" + std::to_string(::getpid());
-    return dir.empty() ? hidden : (dir / hidden).string();
-}
-
-bool same_file(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
+// True when `out` exists and is the same file as one of the inputs (which
+// an output must never replace); `in` then names it.
+bool is_an_input(const std::string& out, const std::array<std::string, 3>& inputs,
+                 std::string& in) {
+    struct stat o {};
+    if (::stat(out.c_str(), &o) != 0) return false; // not there yet: nothing to replace
+    for (const std::string& name : inputs) {
+        struct stat i {};
+        if (::stat(name.c_str(), &i) == 0 && i.st_dev == o.st_dev && i.st_ino == o.st_ino) {
+            in = name;
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 std::string event_stem(const Prepared& p) {
-    std::string s = p.network.empty() ? safe(p.station) : safe(p.network) + "." + safe(p.station);
-    if (!p.location.empty()) s += "." + safe(p.location);
-    return s + "_" + (p.has_origin ? compact_time(p.origin) : "P" + compact_time(p.p_time));
+    // Built by appending: g++ 12 at -O3 misreports some concatenations.
+    std::string s;
+    if (!p.network.empty()) s.append(safe(p.network)).append(".");
+    s.append(safe(p.station));
+    if (!p.location.empty()) s.append(".").append(safe(p.location));
+    s.append(p.has_origin ? "_" : "_P");
+    return s.append(compact_time(p.has_origin ? p.origin : p.p_time));
 }
 
 std::array<std::string, 3> output_names(const Prepared& p, const std::string& dir) {
@@ -136,12 +137,12 @@ std::array<std::string, 3> output_names(const Prepared& p, const std::string& di
 }
 
 bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why) {
+    std::string in;
     for (const std::string& out : names)
-        for (const std::string& in : p.files)
-            if (same_file(out, in)) {
-                why = "the output '" + out + "' would replace the input '" + in + "'";
-                return false;
-            }
+        if (is_an_input(out, p.files, in)) {
+            why = "the output '" + out + "' would replace the input '" + in + "'";
+            return false;
+        }
     if (!event_header(p, why)) return false;
 
     const float dt = static_cast<float>(p.delta);
@@ -150,21 +151,14 @@ bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, 
     const std::array<double, 3> cmpaz{0, p.radial_azimuth, p.transverse_azimuth};
     const std::array<double, 3> cmpinc{0, 90, 90};
     const std::array<std::string, 3> channel{prefix + "Z", prefix + "R", prefix + "T"};
-    std::array<std::string, 3> temp;
     for (std::size_t c = 0; c < 3; ++c) {
-        temp[c] = temporary(names[c]);
+        // Each file is replaced whole (wsac0); when one fails, those of this
+        // event written before it go too, so that the event has all or none.
         std::string reason;
-        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], temp[c],
+        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], names[c],
                              reason)) {
-            for (std::size_t k = 0; k < c; ++k) std::remove(temp[k].c_str());
+            for (std::size_t k = 0; k < c; ++k) std::remove(names[k].c_str());
             why = "'" + names[c] + "' could not be written: " + reason;
-            return false;
-        }
-    }
-    for (std::size_t c = 0; c < 3; ++c) {
-        if (std::rename(temp[c].c_str(), names[c].c_str()) != 0) {
-            why = "'" + names[c] + "' could not be written: " + console::system_reason(errno);
-            for (std::size_t k = c; k < 3; ++k) std::remove(temp[k].c_str());
             return false;
         }
     }

@@ -19,6 +19,7 @@ namespace {
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uintmax_t header_bytes = 632;
+constexpr std::uintmax_t max_samples = 1u << 27; // half a gigabyte of samples
 
 double number(const char* name) {
     float v = traceio::FUNDEF;
@@ -45,32 +46,34 @@ int pick_index(const std::string& field) {
 }
 
 std::string pick_name(int index) {
-    return index == 0 ? "A" : "T" + std::to_string(index - 1);
+    return index == 0 ? std::string("A") : std::string("T").append(std::to_string(index - 1));
 }
 
 bool read_recording(const std::string& file, Recording& rec, std::string& why) {
     rec.file = file;
     int n = 0, nerr = 0;
     float b = 0, dt = 0;
+    // One read: room for every sample the file can hold, and one more, so
+    // that a file shorter than its NPTS fails as such instead of being cut.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    const std::uintmax_t room = ec || size < header_bytes ? 0 : (size - header_bytes) / 4;
+    if (room > max_samples) {
+        why = "more than " + std::to_string(max_samples) + " samples";
+        return false;
+    }
+    rec.samples.resize(static_cast<std::size_t>(room) + 1);
     errno = 0;
-    traceio::rsac1(file, {}, n, b, dt, 0, nerr);
+    traceio::rsac1(file, rec.samples, n, b, dt, static_cast<int>(room) + 1, nerr);
     if (nerr != 0) {
         why = read_failure(nerr, errno);
         return false;
     }
-    int npts = 0;
-    traceio::getnhv("npts", npts, nerr);
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (nerr != 0 || npts <= 0) {
-        why = "no samples (NPTS " + std::to_string(npts) + ")";
+    if (n <= 0) {
+        why = "no samples (NPTS " + std::to_string(n) + ")";
         return false;
     }
-    // Checked before any memory is taken for the samples.
-    if (ec || size < header_bytes + 4 * static_cast<std::uintmax_t>(npts)) {
-        why = "the file is shorter than its header says";
-        return false;
-    }
+    rec.samples.resize(static_cast<std::size_t>(n));
     if (!(dt > 0) || !std::isfinite(dt)) {
         why = "the sample interval DELTA is not positive";
         return false;
@@ -81,13 +84,6 @@ bool read_recording(const std::string& file, Recording& rec, std::string& why) {
     }
     if (!stored_reference(rec.reference)) {
         why = "no valid reference time (NZYEAR .. NZMSEC)";
-        return false;
-    }
-    rec.samples.assign(static_cast<std::size_t>(npts), 0.0f);
-    errno = 0;
-    traceio::rsac1(file, rec.samples, n, b, dt, npts, nerr);
-    if (nerr != 0 || n != npts) {
-        why = read_failure(nerr, errno);
         return false;
     }
     rec.begin = b;

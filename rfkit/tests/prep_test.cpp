@@ -370,7 +370,7 @@ TEST(Prep, BadInputLeavesOutItsEventAlone) {
     TempDir dir;
     const Outcome o = run({"prep", "-o", dir.path()}, "a.z a.n a.e\n\n# comment\na.z a.n\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("'a.z': No such file or directory; left out"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("'a.e': No such file or directory; left out"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("line 4: 2 names where three"), std::string::npos) << o.err;
 }
 

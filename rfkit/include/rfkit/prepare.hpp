@@ -62,7 +62,9 @@ std::string describe_event(const Prepared& p);
 // Prepares the event recorded in three files (Z and two horizontals, in any
 // order).  False, with `why` saying what is wrong in a sentence fragment,
 // when the files do not belong together or cannot be prepared; `out` then
-// holds whatever was learned (the files, and the origin when known).
+// holds whatever was learned (the files, and the origin when known).  On
+// success the header store holds the vertical's header as read, which
+// write_prepared (prepout.hpp) builds the outputs' headers from.
 bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Prepared& out,
              std::string& why);
 

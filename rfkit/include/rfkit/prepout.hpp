@@ -34,11 +34,12 @@ std::string event_stem(const Prepared& p);
 // The three output names in dir (a dir of "" or "." gives bare names).
 std::array<std::string, 3> output_names(const Prepared& p, const std::string& dir);
 
-// Writes the prepared Z, R and T under `names`: all three or none.  Each is
-// written under a temporary name beside its final one, and the three are
-// renamed only when all were written.  False with `why` when a file cannot be
-// written, or when a name is that of one of the event's input files (which
-// is never replaced).
+// Writes the prepared Z, R and T under `names`, their headers made from
+// the vertical's header in the store (as prepare leaves it): all three or
+// none.  Each file is replaced whole; when one cannot be written, those of
+// the event written before it are removed.  False with `why` when a file
+// cannot be written, or when a name is that of one of the event's input
+// files (which is never replaced).
 bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why);
 
 } // namespace rfkit

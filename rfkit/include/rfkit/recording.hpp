@@ -29,7 +29,8 @@ int pick_index(const std::string& field);
 // The field name of a pick index ("A", "T0" .. "T9").
 std::string pick_name(int index);
 
-// Reads a trace file.  False, with `why` naming the reason, when the file
+// Reads a trace file, in one read; its header stays in the header store.
+// False, with `why` naming the reason, when the file
 // cannot be read, is not an evenly spaced time series, has no samples, a
 // sample interval that is not positive, a begin time that is not finite, or
 // no valid reference time; `rec` then holds what was read so far.
