@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <ostream>
 #include <sys/stat.h>
@@ -20,18 +19,21 @@ bool control(char c) {
     return u < 0x20 || u == 0x7f;
 }
 
-// The same file however it is named.
-std::string file_key(const std::string& file) {
-    std::error_code ec;
-    const auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(file, ec), ec);
-    return ec ? file : path.string();
+// The same file however it is named: its device and inode.  (Asked of the
+// file system in one call; resolving the name's every directory would cost
+// more system calls than a fast job makes.)
+std::pair<std::uint64_t, std::uint64_t> identity(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 } // namespace
 
 void RunOutputs::check(const std::string& file, std::string_view what,
                        std::string_view reason) const {
-    const auto earlier = lines_.find(file_key(file));
+    // Only a file that is there can have been written earlier in the run.
+    struct stat st {};
+    if (lines_.empty() || ::lstat(file.c_str(), &st) != 0) return;
+    const auto earlier = lines_.find(identity(st));
     if (earlier == lines_.end()) return;
     concerning(file);
     skip(Record()
@@ -50,7 +52,7 @@ void RunOutputs::add(const std::string& file, long line) {
     // (/dev/stdout), whatever that descriptor is open on.
     struct stat st {};
     if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    lines_.emplace(file_key(file), line);
+    lines_.insert_or_assign(identity(st), line);
 }
 
 void refuse_name(std::string_view what, std::string_view name) {

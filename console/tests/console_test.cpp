@@ -1,14 +1,20 @@
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -255,6 +261,45 @@ TEST(Skip, OutsideAJobListEndsTheRun) {
     EXPECT_EQ(console::run([]() -> int { console::skip(" **Trouble writing out.sac"); }), 1);
     console::concerning("");
     EXPECT_EQ(r.err.str(), " **Trouble writing out.sac\n  file 'out.sac'\n");
+}
+
+// An output of the run is known under any path to the same file, and only
+// then (a symbolic link is replaced when written, so it is a file of its own); a stream written in
+// place is not kept.
+TEST(RunOutputs, AFileIsKnownUnderEveryNameOfIt) {
+    Redirect r;
+    char tmpl[] = "/tmp/run-outputs-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string d = tmpl;
+    std::filesystem::create_directory(d + "/sub");
+    std::ofstream(d + "/a.rf") << "a";
+    std::ofstream(d + "/b.rf") << "b";
+    std::filesystem::create_symlink(d + "/a.rf", d + "/link.rf");
+    std::filesystem::create_directory_symlink(d, d + "/again");
+    ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
+    console::RunOutputs outputs;
+    outputs.add(d + "/a.rf", 3);
+    outputs.add(d + "/fifo", 4);
+    const struct {
+        std::string name;
+        bool known;
+    } cases[] = {
+        {d + "/a.rf", true},        {d + "/./a.rf", true},     {d + "/sub/../a.rf", true},
+        {d + "/link.rf", false},    {d + "/again/a.rf", true}, {d + "/b.rf", false},
+        {d + "/missing.rf", false}, {d + "/fifo", false},
+    };
+    for (const auto& c : cases) {
+        try {
+            outputs.check(c.name, "Output", "two job lines name the same output");
+            EXPECT_FALSE(c.known) << c.name;
+        } catch (const console::Skip& e) {
+            EXPECT_TRUE(c.known) << c.name;
+            EXPECT_TRUE(e.line().starts_with(" **Output already written by line 3, skipping.\n"))
+                << e.line();
+        }
+    }
+    console::concerning("");
+    std::filesystem::remove_all(d);
 }
 
 TEST(Console, ArgumentsSkipProgramName) {

@@ -7,9 +7,11 @@
 // so that runs at the same time (and test suites) keep their files apart.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace console {
 
@@ -42,9 +44,10 @@ void flush_listing();
 // The outputs written so far in one run of job lines, each with the input
 // line that wrote it, so that a later line cannot replace them unnoticed
 // (the same output name on two lines, one model at two slownesses).  A file
-// is known however it is named (a.rf, ./a.rf).  Outputs that are streams (a
-// character device, a FIFO, /dev/stdout) are written, not replaced, and are
-// not kept.
+// is known by what the file system says it is (device and inode), so however
+// its folder is named (a.rf, ./a.rf, dir/../a.rf).  A symbolic link named as
+// an output is a file of its own: writing replaces the link, not its target.  Outputs that are
+// streams (a character device, a FIFO, /dev/stdout) are written, not replaced, and are not kept.
 class RunOutputs {
   public:
     // Skips the job (see `skip`) when `file` was written by an earlier line:
@@ -55,7 +58,7 @@ class RunOutputs {
     void add(const std::string& file, long line);
 
   private:
-    std::map<std::string, long> lines_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, long> lines_; // (device, inode): line
 };
 
 // The environment variable that names the directory of the debug files.
