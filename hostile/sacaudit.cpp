@@ -1,5 +1,6 @@
 // Checks that trace files describe their data, as every trace the programs
-// write must: big-endian, NVHDR 6, IFTYPE time series, evenly spaced, the
+// write must: big-endian, NVHDR 6, IFTYPE time series (or IXY, an evenly
+// spaced axis other than time: rfkit stack's depth axis), evenly spaced, the
 // file exactly as long as NPTS samples, every sample finite, and
 //   E = B + (NPTS - 1) * DELTA   (single precision, product first)
 //   DEPMIN, DEPMAX = the smallest and largest sample
@@ -45,7 +46,7 @@ void audit(const std::string& name) {
     if (!in.eof() && !in) return fault(name, "cannot be read");
     if (f.bytes.size() < 632) return fault(name, "shorter than a header");
     if (f.integer(76) != 6) return fault(name, "NVHDR is not 6 (or the file is not big-endian)");
-    if (f.integer(85) != 1) fault(name, "IFTYPE is not ITIME");
+    if (f.integer(85) != 1 && f.integer(85) != 4) fault(name, "IFTYPE is not ITIME or IXY");
     if (f.integer(105) != 1) fault(name, "LEVEN is not true");
     const int npts = f.integer(79);
     if (npts < 0 || f.bytes.size() != 632 + 4 * static_cast<std::size_t>(npts))

@@ -91,9 +91,10 @@ void stack_header(const std::string& first, const Stacked& s, double p0, bool de
     traceio::setkhv("kuser0", "s/km", nerr);
     traceio::setfhv("user1", static_cast<float>(s.count), nerr);
     traceio::setkhv("kuser1", "nstack", nerr);
-    // A depth axis: B and DELTA in km; IXY marks an axis other than time.
+    // A depth axis: B and DELTA in km; IXY (evenly spaced, LEVEN true) marks
+    // an axis other than time, so that no reader takes the depths for times.
     if (depth) {
-        traceio::setnhv("iftype", traceio::enum_code("IXY"), nerr);
+        traceio::setihv("iftype", "IXY", nerr);
         traceio::setkhv("kuser2", "depth km", nerr);
     }
 }

@@ -20,6 +20,7 @@ using namespace rfkit::testing;
 struct Trace {
     std::vector<float> y;
     float b = 0, dt = 0, e = 0, depmax = 0, user0 = 0, user1 = 0;
+    std::string iftype;
     long peak_after(float t0) const {
         const auto first = static_cast<long>(std::ceil((t0 - b) / dt));
         return std::max_element(y.begin() + first, y.end()) - y.begin();
@@ -37,6 +38,7 @@ Trace read(const std::string& name) {
     traceio::getfhv("user1", t.user1, nerr);
     traceio::getfhv("e", t.e, nerr);
     traceio::getfhv("depmax", t.depmax, nerr);
+    traceio::getihv("iftype", t.iftype, nerr);
     return t;
 }
 
@@ -51,6 +53,7 @@ TEST(RfkitStack, PutsTheMohoPsAtItsReferenceSlownessTime) {
     auto o = run_rfkit(args);
     ASSERT_EQ(o.status, 0) << o.err;
     const Trace t = read(dir.path("stack.sac"));
+    EXPECT_EQ(t.iftype, "ITIME");
     EXPECT_EQ(t.user0, 0.06f);
     EXPECT_EQ(t.user1, 20.0f);
     // The header describes the stack (E was once worked in double precision,
@@ -67,6 +70,9 @@ TEST(RfkitStack, PutsTheMohoPsAtItsReferenceSlownessTime) {
     o = run_rfkit(args);
     ASSERT_EQ(o.status, 0) << o.err;
     const Trace d = read(dir.path("depth.sac"));
+    // The depth axis was once labelled a time series (IFTYPE set through the
+    // integer fields, which refused it unseen).
+    EXPECT_EQ(d.iftype, "IXY");
     EXPECT_NEAR(d.b + d.dt * static_cast<double>(d.peak_after(15.0f)), 35.0, 1.0);
 }
 
