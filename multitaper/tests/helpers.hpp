@@ -4,6 +4,7 @@
 #pragma once
 
 #include "console/console.hpp"
+#include "multitaper/tolvane.hpp"
 #include "rftest/scratch.hpp"
 
 #include <cmath>
@@ -24,6 +25,26 @@ using rftest::TempDir;
 // Runs body as a program and returns its exit status.
 inline int run(const std::function<int()>& body) {
     return console::run(body);
+}
+
+// One run of tolvane: its status, standard output and error, and the error
+// text without the where-lines (those beginning with two blanks).
+struct Result {
+    int status = -1;
+    std::string out, err;
+    std::string said;
+};
+
+inline Result run_tolvane(std::vector<std::string> args, std::string input = {}) {
+    Captured io(std::move(input));
+    Result r;
+    r.status = run([&] { return multitaper::tolvane(args); });
+    r.out = io.out();
+    r.err = io.err();
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  ", 0) != 0) r.said += line + "\n";
+    return r;
 }
 
 // Cyclic Jacobi rotations on a dense symmetric matrix a (n by n, row major):

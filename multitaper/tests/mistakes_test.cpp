@@ -14,18 +14,10 @@ namespace {
 using testing_support::Captured;
 using testing_support::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
+using testing_support::Result;
 
 Result tolvane(std::vector<std::string> args, std::string input = {}) {
-    Captured io(std::move(input));
-    Result r;
-    r.status = testing_support::run([&] { return multitaper::tolvane(args); });
-    r.out = io.out();
-    r.err = io.err();
-    return r;
+    return testing_support::run_tolvane(std::move(args), std::move(input));
 }
 
 class TolvaneMistakes : public ::testing::Test {

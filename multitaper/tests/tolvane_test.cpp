@@ -18,22 +18,10 @@ namespace {
 using testing_support::Captured;
 using testing_support::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-    std::string said; // err without the where-lines (those beginning with two blanks)
-};
+using testing_support::Result;
 
 Result tolvane(std::vector<std::string> args, std::string input = {}) {
-    Captured io(std::move(input));
-    Result r;
-    r.status = testing_support::run([&] { return multitaper::tolvane(args); });
-    r.out = io.out();
-    r.err = io.err();
-    std::istringstream lines(r.err);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("  ", 0) != 0) r.said += line + "\n";
-    return r;
+    return testing_support::run_tolvane(std::move(args), std::move(input));
 }
 
 struct Trace {

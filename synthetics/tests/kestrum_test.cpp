@@ -23,16 +23,8 @@ using testing::Capture;
 using testing::model_text;
 using testing::TempDir;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome run(std::vector<std::string> args, const std::string& input) {
-    Capture c(input);
-    int status = console::run([&] { return kestrum(args); });
-    return {status, c.out(), c.err()};
-}
+using testing::Outcome;
+using testing::run;
 
 struct Trace {
     std::vector<float> y;

@@ -19,16 +19,8 @@ using testing::layer_line;
 using testing::model_text;
 using testing::TempDir;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome run(std::vector<std::string> args, const std::string& input) {
-    Capture c(input);
-    int status = console::run([&] { return kestrum(args); });
-    return {status, c.out(), c.err()};
-}
+using testing::Outcome;
+using testing::run;
 
 std::string bytes(const std::string& name) {
     std::ifstream f(name, std::ios::binary);

@@ -3,6 +3,7 @@
 
 #include "console/console.hpp"
 #include "rftest/scratch.hpp"
+#include "synthetics/kestrum.hpp"
 
 #include <cmath>
 #include <complex>
@@ -99,6 +100,19 @@ inline cd direct_ratio(const Medium& m1, double H, const Medium& m2, double p, d
         ux += amp * layer[k].ux, uz += amp * layer[k].uz;
     }
     return ux / -uz; // radial over vertical (up)
+}
+
+// One run of kestrum with `input` on standard input: its status, standard
+// output and error.
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+inline Outcome run(std::vector<std::string> args, const std::string& input) {
+    Capture c(input);
+    int status = console::run([&] { return kestrum(args); });
+    return {status, c.out(), c.err()};
 }
 
 } // namespace synthetics::testing
