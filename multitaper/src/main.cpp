@@ -1,5 +1,5 @@
-#include "multitaper/tolvane.hpp"
 #include "console/console.hpp"
+#include "multitaper/tolvane.hpp"
 
 int main(int argc, char** argv) {
     auto args = console::arguments(argc, argv);

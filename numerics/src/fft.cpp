@@ -3,9 +3,9 @@
 #include "numerics/fft.hpp"
 #include "numerics/constants.hpp"
 
+#include "numerics/simd.hpp"
 #include "pow2.hpp"
 #include "radix2.hpp"
-#include "numerics/simd.hpp"
 
 #include "console/console.hpp"
 #include "traceio/textutil.hpp"

@@ -5,9 +5,9 @@
 #include "numerics/realft.hpp"
 #include "numerics/constants.hpp"
 
+#include "numerics/simd.hpp"
 #include "pow2.hpp"
 #include "radix2.hpp"
-#include "numerics/simd.hpp"
 
 #include <algorithm>
 #include <array>

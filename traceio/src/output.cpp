@@ -153,8 +153,8 @@ std::string temporary_name(const std::string& target) {
     // Asked once: the name only needs to differ from other writers' names
     // most of the time, since the exclusive creation settles any clash.
     static const pid_t pid = ::getpid();
-    unsigned long tag = seed ^ (static_cast<unsigned long>(pid) << 20) ^
-                        (serial.fetch_add(1) * 2654435761ul);
+    unsigned long tag =
+        seed ^ (static_cast<unsigned long>(pid) << 20) ^ (serial.fetch_add(1) * 2654435761ul);
     std::string suffix;
     for (int c = 0; c < 8; ++c, tag /= 36)
         suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[tag % 36];

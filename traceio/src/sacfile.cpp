@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace traceio {
 

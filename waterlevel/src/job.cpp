@@ -85,8 +85,7 @@ void read_samples(const std::string& name, std::span<float> y, Trace& t, int max
 
 // The careful reading: the header alone first, to check the sample count
 // before any sample lands in the buffer, then the samples.
-void read_in_two(const std::string& name, std::span<float> y, Trace& t,
-                 std::string_view trouble) {
+void read_in_two(const std::string& name, std::span<float> y, Trace& t, std::string_view trouble) {
     int nerr = 0;
     read_samples(name, y, t, 0, trouble);
     // A spectral or x-y file holds no samples in time.

@@ -260,7 +260,7 @@ TEST_F(Marrick, FilesShortOfTheirSamplesAreJudgedByTheirHeaders) {
         std::string file;
         const char* said;
     } cases[] = {
-        {cut("spectral", 85, 2), "STOP **Not a time series.\n"}, // IFTYPE IRLIM
+        {cut("spectral", 85, 2), "STOP **Not a time series.\n"},         // IFTYPE IRLIM
         {cut("long", 79, 50000), "STOP **File too long, shorten it.\n"}, // NPTS
         {cut("short", 79, 200), "STOP **Trouble reading wavelet input file.\n"},
     };
