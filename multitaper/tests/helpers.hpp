@@ -35,7 +35,7 @@ struct Result {
     std::string said;
 };
 
-inline Result run_tolvane(std::vector<std::string> args, std::string input = {}) {
+inline Result tolvane(std::vector<std::string> args, std::string input = {}) {
     Captured io(std::move(input));
     Result r;
     r.status = run([&] { return multitaper::tolvane(args); });

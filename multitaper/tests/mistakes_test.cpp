@@ -11,14 +11,10 @@
 
 namespace {
 
-using testing_support::Captured;
 using testing_support::TempDir;
 
 using testing_support::Result;
-
-Result tolvane(std::vector<std::string> args, std::string input = {}) {
-    return testing_support::run_tolvane(std::move(args), std::move(input));
-}
+using testing_support::tolvane;
 
 class TolvaneMistakes : public ::testing::Test {
   protected:

@@ -169,8 +169,9 @@ TEST(KestrumMistakes, ImpossibleEarthsAreRefused) {
     };
     int k = 0;
     for (const auto& c : cases) {
-        const std::string m =
-            d.write("m" + std::to_string(++k) + ".mod", model_text("m", c.layers));
+        std::string name = "m"; // built by appending: g++ 12 -O3 misreads "m" + string
+        name += std::to_string(++k) + ".mod";
+        const std::string m = d.write(name, model_text("m", c.layers));
         Outcome r = run({"-dt", "0.5", "-p", "0.06", "s/km"}, m + "\n");
         if (c.bad_layer == 0) {
             EXPECT_EQ(r.status, 0) << k << r.err;

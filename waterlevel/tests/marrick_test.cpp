@@ -205,9 +205,9 @@ TEST_F(Marrick, AJobRefusedForItsDataCostsNoOtherJob) {
     const auto line = [&](const std::string& wav, const std::string& o) {
         return wav + " 0 40 " + w + " - - " + o + "\n";
     };
-    const auto o =
-        run({}, line(still, dir.path("a")) + line(undefined_b, dir.path("b")) +
-                    line(spectral, dir.path("c")) + line(w, "|" + dir.path("d")) + line(w, out));
+    const auto o = run({}, line(still, dir.path("a")) + line(undefined_b, dir.path("b")) +
+                               line(spectral, dir.path("c")) +
+                               line(w, std::string("|").append(dir.path("d"))) + line(w, out));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, out + "\n");
     EXPECT_EQ(o.said, " **Wavelet is zero - nothing to deconvolve.\n **Bad begin time.\n"
