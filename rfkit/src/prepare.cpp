@@ -287,6 +287,9 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
     if (evdp && !(*evdp >= 0 && *evdp <= iasp91::max_depth)) {
         why = "source depth EVDP " + fixed(*evdp, 1) + " km is outside 0-" +
               fixed(iasp91::max_depth, 0) + " km";
+        // Some converters write EVDP in metres; say so where it would fit.
+        if (*evdp > iasp91::max_depth && *evdp / 1000 <= iasp91::max_depth)
+            why += " (a depth in metres? EVDP is read in km)";
         return false;
     }
     if (out.has_distance && evdp) {

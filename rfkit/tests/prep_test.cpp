@@ -329,6 +329,8 @@ TEST(Prep, BadInputLeavesOutItsEventAlone) {
         {"no pick, no origin", all([] { set("o", traceio::FUNDEF); }),
          "no P pick (A) and no origin time (O)"},
         {"too deep", all([] { set("evdp", 800); }), "source depth EVDP 800.0 km is outside 0-700"},
+        {"depth in metres", all([] { set("evdp", 33000); }),
+         "33000.0 km is outside 0-700 km (a depth in metres? EVDP is read in km)"},
         {"too far", [](Event& ev) { ev = Event(0, 60.0f, 100.0f); }, "deg is outside 25-98 deg"},
         {"too near", [](Event& ev) { ev = Event(0, -10.0f, -70.0f); }, "deg is outside 25-98 deg"},
         {"all zeros", [](Event& ev) { std::ranges::fill(ev.c[2].y, 0.0f); },
