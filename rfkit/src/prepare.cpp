@@ -75,6 +75,12 @@ std::string station_label(const Recording& r) {
     return s.empty() ? "(no name)" : s;
 }
 
+// Remarks for the user gather in one line.
+void add_note(Prepared& out, const std::string& text) {
+    if (!out.note.empty()) out.note += "; ";
+    out.note += text;
+}
+
 // Seconds from Z's reference time to another recording's.
 double reference_offset(const Recording& z, const Recording& r) {
     return static_cast<double>(r.reference - z.reference) / 1000;
@@ -233,12 +239,20 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
     std::array<long, 3> shift{0, 0, 0}; // H sample j sits at Z index j + shift
     for (std::size_t i = 1; i < 3; ++i) {
         const double offset = reference_offset(z, rec[i]) + rec[i].begin - z.begin;
+        // Channels of one digitiser share their sample times, but records
+        // from a data centre may start a few milliseconds apart.  Up to half
+        // a sample they are aligned on the nearest sample (an error far below
+        // a receiver function's resolution), with a note above a tenth.
         const double k = std::round(offset / dt);
-        if (std::abs(offset - k * dt) > 0.1 * dt) {
+        const double apart = std::abs(offset - k * dt);
+        if (apart >= 0.499 * dt) {
             why = "the components are sampled at different times (offset " +
-                  fixed(offset - k * dt, 4) + " s, more than a tenth of a sample)";
+                  fixed(offset - k * dt, 4) + " s, half a sample)";
             return false;
         }
+        if (apart > 0.1 * dt)
+            add_note(out, "sample times " + fixed(apart, 4) + " s apart (" + fixed(apart / dt, 2) +
+                              " of a sample), aligned on the nearest sample");
         if (std::abs(k) > 1e9) {
             why = "the files have no common time span";
             return false;
@@ -318,9 +332,9 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
         out.picked = true;
         out.pick = s.pick;
         if (!out.has_slowness)
-            out.note = "no ray parameter (USER0): the " +
-                       std::string(out.has_distance ? "source depth EVDP" : "distance") +
-                       " is unknown";
+            add_note(out, "no ray parameter (USER0): the " +
+                              std::string(out.has_distance ? "source depth EVDP" : "distance") +
+                              " is unknown");
     } else if (!origin) {
         why = "no P pick (" + pick_name(s.pick) + ") and no origin time (O)";
         return false;

@@ -263,8 +263,9 @@ TEST(Prep, PreparedFilesCarryPTimeRayParameterAndDirections) {
     EXPECT_NEAR(at(t, 0), 0.0, 0.02);
 }
 
-// A pick, a back azimuth without coordinates, a vertical recorded downwards
-// and the files in any order: the same R and T.
+// A pick, a back azimuth without coordinates, a vertical recorded downwards,
+// horizontals starting a third of a sample late (as records cut by a data
+// centre may) and the files in any order: the same R and T.
 TEST(Prep, PickBackAzimuthAndDownwardVerticalGiveTheSameTraces) {
     TempDir dir;
     const Event plain;
@@ -282,10 +283,13 @@ TEST(Prep, PickBackAzimuthAndDownwardVerticalGiveTheSameTraces) {
         };
     for (float& v : other.c[0].y) v = -v;
     other.c[0].cmpinc = 180;
+    for (Component& c : {std::ref(other.c[1]), std::ref(other.c[2])}) c.b += c.dt / 3;
     const auto moved = other.write(dir.path());
     const Outcome o =
         run({"prep", "-o", dir.path("b"), "-pick", "t3"}, line({moved[1], moved[0], moved[2]}));
     ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("(0.33 of a sample), aligned on the nearest sample"), std::string::npos)
+        << o.err;
     for (const char* c : {".z", ".r", ".t"}) {
         const Trace a = read_trace(dir.path("a") + "/" + plain.stem() + c);
         const Trace b = read_trace(dir.path("b") + "/" + other.stem() + c);
@@ -324,6 +328,8 @@ TEST(Prep, BadInputLeavesOutItsEventAlone) {
          "disagree on the origin time O"},
         {"other sampling", [](Event& ev) { ev.c[1].dt = 0.1f; }, "different sample intervals"},
         {"no overlap", [](Event& ev) { ev.c[2].b += 1000; }, "no common time span"},
+        {"half a sample apart", [](Event& ev) { ev.c[2].b += ev.c[2].dt / 2; },
+         "sampled at different times"},
         {"no coordinates, no BAZ", all([] { set("stla", traceio::FUNDEF); }),
          "no event and station coordinates"},
         {"no pick, no origin", all([] { set("o", traceio::FUNDEF); }),
