@@ -14,13 +14,9 @@
 set -euo pipefail
 bin=$(cd "${1:-build/bin}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-out=${2:-${DEMO_OUT:-$PWD/demo-out}/real}
-case $(cd "$(dirname "$out")" 2>/dev/null && pwd)/ in
-    "$here"/*) echo "demo-real: refusing to write into the examples folder ($out)" >&2; exit 1 ;;
-esac
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-cd "$out"
+# shellcheck source=outdir.sh
+. "$here/outdir.sh"
+enter_output_folder demo-real "${2:-${DEMO_OUT:-$PWD/demo-out}/real}"
 rm -rf prep
 ln -sfn "$here/data/PB01" raw # short names without blanks for the job lines
 

@@ -18,13 +18,9 @@
 set -euo pipefail
 bin=$(cd "${1:-build/bin}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-out=${2:-${DEMO_OUT:-$PWD/demo-out}}
-case $(cd "$(dirname "$out")" 2>/dev/null && pwd)/ in
-    "$here"/*) echo "demo: refusing to write into the examples folder ($out)" >&2; exit 1 ;;
-esac
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
-cd "$out"
+# shellcheck source=outdir.sh
+. "$here/outdir.sh"
+enter_output_folder demo "${2:-${DEMO_OUT:-$PWD/demo-out}}"
 
 slowness=0.06 # s/km, a teleseismic P wave at about 60 degrees
 sps=20        # samples per second: dt = 0.05 s
