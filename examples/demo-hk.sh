@@ -53,27 +53,10 @@ if [ "${RF_DEMO_PLOT:-yes}" = no ] || ! command -v gmt >/dev/null 2>&1; then
 fi
 # The stack normalised to its maximum, the maximum marked, and the curves on
 # which each phase arrives when it does for the best H and kappa.
-awk '/^>/ { name = $2; next } !/^#/ { print > ("curve-" name ".txt") }' hk-curves.txt
-if gmt begin hk png E150 &&
-    gmt set FONT_TITLE 12p FONT_ANNOT_PRIMARY 9p FONT_LABEL 10p &&
-    gmt xyz2grd hk-grid.txt -R20/70/1.6/2.1 -I0.1/0.0025 -Ghk.nc &&
-    gmt makecpt -Cpolar -T-1/1 &&
-    gmt grdimage hk.nc -JX14c/10c -Bxaf+l"Crustal thickness H (km)" -Byaf+l"Vp/Vs (kappa)" \
-        -BWSne+t"H-kappa stack of $n receiver functions of $model (Vp $vp km/s)" &&
-    gmt grdcontour hk.nc -C0.2 -L0.1/1.1 -W0.3p,gray30 &&
-    gmt plot curve-Ps.txt -W1p,black &&
-    gmt plot curve-PpPs.txt -W1p,black,- &&
-    gmt plot curve-PpSs+PsPs.txt -W1p,black,. &&
-    echo "$fh $fk" | gmt plot -Sa0.45c -Gwhite -W0.6p &&
-    printf '%s\n' "S 0.3c - 0.5c - 1p,black 0.7c Ps" "S 0.3c - 0.5c - 1p,black,- 0.7c PpPs" \
-        "S 0.3c - 0.5c - 1p,black,. 0.7c PpSs+PsPs" \
-        "S 0.3c a 0.35c white 0.6p 0.7c H $fh km, kappa $fk" |
-    gmt legend -DjTR+w4.6c+o0.2c -F+gwhite+p0.5p &&
-    gmt colorbar -DJRM+o0.4c/0+w8c -Bxaf+l"stack / maximum" &&
-    gmt end; then
+if TITLE="H-kappa stack of $n receiver functions of $model (Vp $vp km/s)" \
+    "$here/hk-picture.sh" hk-grid.txt hk-curves.txt hk >/dev/null; then
     echo "H-kappa picture: $out/hk/hk.png"
 else
-    gmt end >/dev/null 2>&1 || true
     echo "GMT could not draw the H-kappa picture (see the messages above)."
 fi
 exit "$status"
