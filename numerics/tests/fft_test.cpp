@@ -17,8 +17,8 @@ using numerics_test::error_per_stage;
 using numerics_test::reference_dft;
 
 // Relative rms error per stage (reference.hpp) that the transforms of this
-// family stay below; they reach about 0.62 with the twiddles they are
-// specified with (angles from pi one ulp low), and a twiddle two ulps off in
+// family stay below; they reach about 0.62 with the twiddles they
+// are built with (angles from pi one ulp low), and a twiddle two ulps off in
 // every stage takes them to 0.8 - 1.0, four ulps to 1.1 - 1.9.
 constexpr double max_error_per_stage = 0.75;
 
