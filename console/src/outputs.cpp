@@ -35,12 +35,18 @@ void RunOutputs::check(const std::string& file, std::string_view what,
     if (lines_.empty() || ::lstat(file.c_str(), &st) != 0) return;
     const auto earlier = lines_.find(identity(st));
     if (earlier == lines_.end()) return;
+    // The file written then must still be where it was written: once another
+    // program has replaced or removed it, its inode may be handed to any new
+    // file, which is then no output of this run.
+    struct stat then {};
+    if (::lstat(earlier->second.file.c_str(), &then) != 0 || identity(then) != earlier->first)
+        return;
     concerning(file);
     skip(Record()
              .text("**")
              .text(what)
              .text(" already written by line ")
-             .text(std::to_string(earlier->second))
+             .text(std::to_string(earlier->second.line))
              .text(", skipping.")
              .str(),
          reason);
@@ -52,7 +58,7 @@ void RunOutputs::add(const std::string& file, long line) {
     // (/dev/stdout), whatever that descriptor is open on.
     struct stat st {};
     if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    lines_.insert_or_assign(identity(st), line);
+    lines_.insert_or_assign(identity(st), Written{line, file});
 }
 
 void refuse_name(std::string_view what, std::string_view name) {

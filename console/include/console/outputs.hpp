@@ -45,9 +45,12 @@ void flush_listing();
 // line that wrote it, so that a later line cannot replace them unnoticed
 // (the same output name on two lines, one model at two slownesses).  A file
 // is known by what the file system says it is (device and inode), so however
-// its folder is named (a.rf, ./a.rf, dir/../a.rf).  A symbolic link named as
-// an output is a file of its own: writing replaces the link, not its target.  Outputs that are
-// streams (a character device, a FIFO, /dev/stdout) are written, not replaced, and are not kept.
+// its folder is named (a.rf, ./a.rf, dir/../a.rf), as long as it is still
+// there under the name it was written under (another program may replace it,
+// and its inode then serve a new file).  A symbolic link named as an output
+// is a file of its own: writing replaces the link, not its target.  Outputs
+// that are streams (a character device, a FIFO, /dev/stdout) are written, not
+// replaced, and are not kept.
 class RunOutputs {
   public:
     // Skips the job (see `skip`) when `file` was written by an earlier line:
@@ -58,7 +61,11 @@ class RunOutputs {
     void add(const std::string& file, long line);
 
   private:
-    std::map<std::pair<std::uint64_t, std::uint64_t>, long> lines_; // (device, inode): line
+    struct Written {
+        long line;
+        std::string file; // the name it was written under
+    };
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Written> lines_; // by (device, inode)
 };
 
 // The environment variable that names the directory of the debug files.
