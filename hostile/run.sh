@@ -473,14 +473,18 @@ outputs() {
     [ "$(stat -c %a private.sac)" = 640 ] || fail "mode $(stat -c %a private.sac), not 640"
 
     # A downstream stage that goes away before the names reach it: a failed
-    # write of standard output, not a silent end by SIGPIPE.
+    # write of standard output, not a silent end by SIGPIPE. The program
+    # starts only once the reader has closed its end; started together, a
+    # slow reader let a one-job run write its name and end with status 0.
     label="closed downstream pipe"
+    local downstream_gone='rm -f gone
+        { until [ -e gone ]; do sleep 0.01; done; exec "$0"; } |
+            { exec 0<&-; : >gone; sleep 1; }
+        exit "${PIPESTATUS[0]}"'
     printf 'w.sac 0 20 d.sac x x p%s.sac\n' 1 2 3 >job
-    run 1 "**Trouble writing standard output." job \
-        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$marrick"
+    run 1 "**Trouble writing standard output." job bash -c "$downstream_gone" "$marrick"
     tline w.sac d.sac p4.sac
-    run 1 "**Trouble writing standard output." job \
-        bash -c '"$0" | { exec 0<&-; sleep 1; }; exit "${PIPESTATUS[0]}"' "$tolvane"
+    run 1 "**Trouble writing standard output." job bash -c "$downstream_gone" "$tolvane"
 
     # A job list that cannot be read, or output names that cannot reach
     # standard output, once ended with status 0 as if all was done.
