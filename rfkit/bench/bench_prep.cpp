@@ -1,9 +1,11 @@
 // Benchmarks of rfkit prep: one event prepared in process (with and without
 // a band-pass), the iasp91 search for direct P, and, with --make-events DIR,
-// a batch of 1000 events written for bench/batch_prep.sh: the seven PB01
-// events of examples/data copied with their dates moved a day at a time
-// (--make-events DIR RATE: resampled to RATE times 5 samples per second),
-// and their list, DIR/events.txt.
+// a batch of 1000 records written for bench/batch_prep.sh, and their list,
+// DIR/events.txt (--make-events DIR RATE MODE, resampled to RATE times 5
+// samples per second).  MODE "events": one station's 1000 events, the seven
+// PB01 events of examples/data copied with their dates moved a day and
+// their depths 10 m at a time; MODE "stations": the seven events recorded
+// at 143 stations each, copies under other station names.
 #include "rfkit/iasp91.hpp"
 #include "rfkit/prepare.hpp"
 #include "traceio/header.hpp"
@@ -67,9 +69,10 @@ void BM_DirectP(benchmark::State& state) {
 }
 BENCHMARK(BM_DirectP);
 
-// 1000 events: event k is PB01 event k % 7 moved k / 7 days later, its
-// samples interpolated linearly to `rate` times as many per second.
-int make_events(const std::string& dir, int rate) {
+// 1000 records: record k is PB01 event k % 7, as a later event (moved k / 7
+// days and 10 m deeper) or at another station, its samples interpolated
+// linearly to `rate` times as many per second.
+int make_events(const std::string& dir, int rate, bool stations) {
     std::filesystem::create_directories(dir);
     std::ofstream list(dir + "/events.txt");
     std::vector<float> y(1 << 16);
@@ -78,10 +81,18 @@ int make_events(const std::string& dir, int rate) {
         std::string line;
         for (std::size_t c = 0; c < 3; ++c) {
             int n = 0, nerr = 0, jday = 0;
-            float b = 0, dt = 0;
+            float b = 0, dt = 0, evdp = 0;
             traceio::rsac1(in[c], y, n, b, dt, static_cast<int>(y.size()), nerr);
-            traceio::getnhv("nzjday", jday, nerr);
-            traceio::setnhv("nzjday", jday + k / 7, nerr);
+            if (stations) {
+                std::string station = "S";
+                station += std::to_string(k / 7);
+                traceio::setkhv("kstnm", station, nerr);
+            } else {
+                traceio::getnhv("nzjday", jday, nerr);
+                traceio::setnhv("nzjday", jday + k / 7, nerr);
+                traceio::getfhv("evdp", evdp, nerr);
+                traceio::setfhv("evdp", evdp + 0.01f * static_cast<float>(k / 7), nerr);
+            }
             std::vector<float> fine(static_cast<std::size_t>((n - 1) * rate + 1));
             for (std::size_t i = 0; i < fine.size(); ++i) {
                 const std::size_t j = i / static_cast<std::size_t>(rate);
@@ -110,7 +121,8 @@ int make_events(const std::string& dir, int rate) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--make-events") == 0)
-        return make_events(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
+        return make_events(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 1,
+                           argc > 4 && std::strcmp(argv[4], "stations") == 0);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -43,18 +43,39 @@ std::vector<Section> design(int order, double fc, double dt, bool high) {
     return out;
 }
 
-// One causal pass of the cascade over y, each section in transposed direct
-// form, starting at rest.
-void pass(const std::vector<Section>& sections, std::vector<double>& y) {
+// One causal pass of the cascade over traces stored side by side (sample i
+// of trace c at y[i * lanes + c]), each section in transposed direct form,
+// starting at rest; backward runs from the last sample to the first.  Every
+// trace gets the arithmetic it would get alone; running side by side only
+// lets their recursions overlap in time.
+template <std::size_t lanes>
+void pass(const std::vector<Section>& sections, std::vector<double>& y, bool backward) {
+    const std::size_t n = y.size() / lanes;
     for (const Section& s : sections) {
-        double w1 = 0, w2 = 0;
-        for (double& v : y) {
-            const double x = v;
-            v = s.b0 * x + w1;
-            w1 = s.b1 * x - s.a1 * v + w2;
-            w2 = s.b2 * x - s.a2 * v;
+        double w1[lanes] = {}, w2[lanes] = {};
+        for (std::size_t k = 0; k < n; ++k) {
+            double* v = &y[(backward ? n - 1 - k : k) * lanes];
+            for (std::size_t c = 0; c < lanes; ++c) {
+                const double x = v[c];
+                const double out = s.b0 * x + w1[c];
+                w1[c] = s.b1 * x - s.a1 * out + w2[c];
+                w2[c] = s.b2 * x - s.a2 * out;
+                v[c] = out;
+            }
         }
     }
+}
+
+template <std::size_t lanes>
+void filter_together(const std::vector<Section>& sections, std::span<const std::span<float>> x) {
+    const std::size_t n = x[0].size();
+    std::vector<double> y(n * lanes);
+    for (std::size_t c = 0; c < lanes; ++c)
+        for (std::size_t i = 0; i < n; ++i) y[i * lanes + c] = x[c][i];
+    pass<lanes>(sections, y, false);
+    pass<lanes>(sections, y, true);
+    for (std::size_t c = 0; c < lanes; ++c)
+        for (std::size_t i = 0; i < n; ++i) x[c][i] = static_cast<float>(y[i * lanes + c]);
 }
 
 } // namespace
@@ -76,12 +97,21 @@ std::vector<Section> butterworth_bandpass(int order, double f1, double f2, doubl
 }
 
 void filter_zero_phase(const std::vector<Section>& sections, std::span<float> x) {
-    std::vector<double> y(x.begin(), x.end());
-    pass(sections, y);
-    std::ranges::reverse(y);
-    pass(sections, y);
-    std::ranges::reverse(y);
-    std::ranges::transform(y, x.begin(), [](double v) { return static_cast<float>(v); });
+    const std::span<float> one[] = {x};
+    filter_zero_phase(sections, one);
+}
+
+void filter_zero_phase(const std::vector<Section>& sections, std::span<const std::span<float>> x) {
+    const bool one_length =
+        std::ranges::all_of(x, [&](std::span<float> t) { return t.size() == x[0].size(); });
+    if (!one_length) {
+        for (std::span<float> t : x) filter_zero_phase(sections, t);
+        return;
+    }
+    std::size_t c = 0;
+    for (; c + 3 <= x.size(); c += 3) filter_together<3>(sections, x.subspan(c, 3));
+    if (x.size() - c == 2) filter_together<2>(sections, x.subspan(c, 2));
+    if (x.size() - c == 1) filter_together<1>(sections, x.subspan(c, 1));
 }
 
 double amplitude(const std::vector<Section>& sections, double f, double dt) {

@@ -150,6 +150,55 @@ Sample refine(Sample a, Sample b, double depth_km, double target) {
     return c;
 }
 
+// A point of the sampled travel-time curve: ray parameter, distance, time.
+struct Point {
+    double p, distance, time;
+};
+
+Sample at(const Point& r, double target) {
+    return {r.p, r.distance - target, r.time};
+}
+
+// Branches of the travel-time curve end where the ray meets a boundary of
+// the layers: there X(p) may jump or turn back.  Each branch is sampled at
+// evenly spaced ray parameters, wide ones (the lower mantle's) more densely.
+std::vector<std::vector<Point>> sample_branches(double depth_km) {
+    const double p_lo = grazing_p(), p_hi = eta_at_depth(depth_km);
+    std::vector<double> ends{p_lo, p_hi};
+    for (std::size_t i = 0; i + 1 < std::size(mantle); ++i) {
+        if (mantle[i].depth != mantle[i + 1].depth) continue;
+        const double r = earth_radius - mantle[i].depth;
+        for (double e : {r / mantle[i].vp, r / mantle[i + 1].vp})
+            if (e > p_lo && e < p_hi) ends.push_back(e);
+    }
+    std::ranges::sort(ends);
+    std::vector<std::vector<Point>> branches;
+    for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
+        const double lo = ends[k] * (1 + 1e-12), hi = ends[k + 1] * (1 - 1e-12);
+        if (!(hi > lo)) continue;
+        const int per_branch = 4 + static_cast<int>(24 * (hi - lo) / (p_hi - p_lo));
+        std::vector<Point>& branch = branches.emplace_back();
+        for (int i = 0; i <= per_branch; ++i) {
+            const double p = lo + (hi - lo) * i / per_branch;
+            const Ray r = ray(p, depth_km);
+            branch.push_back({p, r.distance, r.time});
+        }
+    }
+    return branches;
+}
+
+// The sampled branches of a source depth, kept for the last few depths: the
+// samples do not depend on the distance sought, so the stations of one
+// event (a network's batch) share them, with the very same numbers.
+const std::vector<std::vector<Point>>& sampled_branches(double depth_km) {
+    constexpr std::size_t kept = 64; // about 100 kB
+    thread_local std::vector<std::pair<double, std::vector<std::vector<Point>>>> recent;
+    for (const auto& [depth, branches] : recent)
+        if (depth == depth_km) return branches;
+    if (recent.size() == kept) recent.erase(recent.begin());
+    return recent.emplace_back(depth_km, sample_branches(depth_km)).second;
+}
+
 std::string fixed(double v, int decimals) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
@@ -198,34 +247,17 @@ bool direct_p(double depth_km, double distance_deg, Arrival& arrival, std::strin
         return false;
     }
     const double target = distance_deg * pi / 180;
-    // Branches of the travel-time curve end where the ray meets a boundary of
-    // the layers: there X(p) may jump or turn back.  Sample each branch.
-    const double p_lo = grazing_p(), p_hi = eta_at_depth(depth_km);
-    std::vector<double> ends{p_lo, p_hi};
-    for (std::size_t i = 0; i + 1 < std::size(mantle); ++i) {
-        if (mantle[i].depth != mantle[i + 1].depth) continue;
-        const double r = earth_radius - mantle[i].depth;
-        for (double e : {r / mantle[i].vp, r / mantle[i + 1].vp})
-            if (e > p_lo && e < p_hi) ends.push_back(e);
-    }
-    std::ranges::sort(ends);
     bool found = false;
     Sample best{};
-    for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
-        const double lo = ends[k] * (1 + 1e-12), hi = ends[k + 1] * (1 - 1e-12);
-        if (!(hi > lo)) continue;
-        // Wide branches (the lower mantle's) are sampled more densely.
-        const int per_branch = 4 + static_cast<int>(24 * (hi - lo) / (p_hi - p_lo));
-        Sample prev = sample(lo, depth_km, target);
-        for (int i = 1; i <= per_branch; ++i) {
-            const Sample next = sample(lo + (hi - lo) * i / per_branch, depth_km, target);
+    for (const std::vector<Point>& branch : sampled_branches(depth_km)) {
+        for (std::size_t i = 1; i < branch.size(); ++i) {
+            const Sample prev = at(branch[i - 1], target), next = at(branch[i], target);
             if (std::isfinite(prev.miss) && std::isfinite(next.miss) &&
                 (prev.miss <= 0) != (next.miss <= 0)) {
                 const Sample s = refine(prev, next, depth_km, target);
                 if (std::isfinite(s.time) && (!found || s.time < best.time)) best = s;
                 found = found || std::isfinite(s.time);
             }
-            prev = next;
         }
     }
     if (!found) {

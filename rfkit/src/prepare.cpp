@@ -409,10 +409,9 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
 
     if (filtering) {
         const auto sections = butterworth_bandpass(s.order, s.f1, s.f2, dt);
-        for (auto& x : seg) {
-            condition(x, s.taper, dt);
-            filter_zero_phase(sections, x);
-        }
+        for (auto& x : seg) condition(x, s.taper, dt);
+        const std::span<float> zrt[] = {seg[0], seg[1], seg[2]};
+        filter_zero_phase(sections, zrt);
     }
     for (std::size_t c = 0; c < 3; ++c) {
         out.zrt[c].assign(seg[c].begin() + (i0 - s0), seg[c].begin() + (i1 - s0) + 1);

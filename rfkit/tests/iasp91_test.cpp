@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -167,6 +168,34 @@ TEST(Iasp91, RefusesDepthsAndDistancesOutsideItsRange) {
     // A ray that would enter the core, or cannot leave the source downwards.
     EXPECT_TRUE(std::isnan(iasp91::ray(iasp91::grazing_p() * 0.99, 0).time));
     EXPECT_TRUE(std::isnan(iasp91::ray(6371 / 5.8, 0).time));
+}
+
+// The curve sampled for a source depth is kept for the next stations of the
+// event.  An answer is the very answer of a fresh search whether the depth's
+// samples were kept or made anew, also right after a depth a fraction of a
+// kilometre away (a key rounded to whole km would hand over its samples).
+TEST(Iasp91, AnswersFromKeptSamplesEqualFreshOnes) {
+    const auto answer = [](double depth, double distance) {
+        iasp91::Arrival a{};
+        std::string why;
+        EXPECT_TRUE(iasp91::direct_p(depth, distance, a, why)) << why;
+        return std::array<double, 3>{a.time, a.slowness, a.p};
+    };
+    const auto push_out_kept_depths = [&] {
+        for (int d = 0; d < 100; ++d) answer(100.25 + d * 1.5, 50);
+    };
+    const std::pair<double, double> neighbours[] = {{0, 0.3},     {20, 20.3},   {35, 35.3},
+                                                    {410, 410.3}, {660, 660.3}, {699, 699.3}};
+    for (const auto& [near, depth] : neighbours) {
+        for (double distance : {45.13, 45.74}) {
+            push_out_kept_depths();
+            const auto fresh = answer(depth, distance);
+            push_out_kept_depths();
+            answer(near, 60);
+            EXPECT_EQ(answer(depth, distance), fresh) << depth << " km after " << near << " km";
+            EXPECT_EQ(answer(depth, distance), fresh) << depth << " km, kept";
+        }
+    }
 }
 
 } // namespace

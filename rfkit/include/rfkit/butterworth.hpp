@@ -31,6 +31,11 @@ std::vector<Section> butterworth_bandpass(int order, double f1, double f2, doubl
 // Filters x in place, forward then backward, starting each pass at rest.
 void filter_zero_phase(const std::vector<Section>& sections, std::span<float> x);
 
+// Filters traces in place, each exactly as the call above would.  Traces of
+// one length (the three components of an event) run side by side, which
+// takes about a third of the time.
+void filter_zero_phase(const std::vector<Section>& sections, std::span<const std::span<float>> x);
+
 // Amplitude response of one forward pass at frequency f (Hz).
 double amplitude(const std::vector<Section>& sections, double f, double dt);
 
