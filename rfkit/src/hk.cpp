@@ -8,9 +8,11 @@
 #include "rfkit/rfset.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 
 namespace rfkit {
@@ -85,6 +87,11 @@ Request read_request(std::span<const std::string> args) {
     }
     r.files.assign(a.files().begin(), a.files().end());
     if (const std::string why = refusal(r.settings, {}); !why.empty()) a.refuse(why);
+    // The second write would replace the first.
+    std::error_code ec;
+    if (!r.grid.empty() &&
+        (r.grid == r.curves || std::filesystem::equivalent(r.grid, r.curves, ec)))
+        a.refuse("-grid and -curves name the same file '" + r.grid + "'");
     return r;
 }
 
@@ -146,7 +153,9 @@ int hk(std::span<const std::string> args) {
         synopsis(console::out());
         return 0;
     }
-    const Gathered g = read_for_stacking(r.files, tool, r.normalise);
+    const std::array<Output, 2> outputs{Output{"-grid", r.grid, {}},
+                                        Output{"-curves", r.curves, {}}};
+    const Gathered g = read_for_stacking(r.files, tool, r.normalise, outputs);
     if (const std::string why = refusal(r.settings, g.used); !why.empty())
         throw console::Ending(1, std::string(tool) + ": " + why);
 

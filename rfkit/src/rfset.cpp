@@ -1,6 +1,7 @@
 #include "rfkit/rfset.hpp"
 
 #include "console/console.hpp"
+#include "tracefail.hpp"
 #include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
@@ -33,6 +34,44 @@ std::string read_failure(const std::string& name, int nerr) {
 
 std::string where(const Named& n) {
     return n.line > 0 ? " (line " + std::to_string(n.line) + ")" : std::string();
+}
+
+// KUSER1 of a trace file, or nullopt when `name` is not one.
+std::optional<std::string> trace_kind(const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(name, ec)) return std::nullopt;
+    int n = 0, nerr = 0;
+    float b = 0, delta = 0;
+    traceio::rsac1(name, {}, n, b, delta, 0, nerr);
+    if (nerr != 0 || !header_is_a_trace()) return std::nullopt;
+    std::string kind;
+    traceio::getkhv("kuser1", kind, nerr);
+    return kind;
+}
+
+// Writing an output over one of the named files, or over a trace that is not
+// an earlier output of its kind, would destroy data: refused before any work.
+void refuse_replacing_data(const NameList& list, std::span<const Output> outputs,
+                           std::string_view tool) {
+    for (const Output& out : outputs) {
+        if (out.name.empty()) continue;
+        for (const Named& n : list.names) {
+            std::error_code ec;
+            if (!std::filesystem::equivalent(out.name, n.name, ec) || ec) continue;
+            throw console::Ending(1, std::string(tool) + ": " + out.option + " '" + out.name +
+                                         "' is the receiver function '" + n.name + "'" + where(n) +
+                                         ", which it would replace; name another output file");
+        }
+        const auto kind = trace_kind(out.name);
+        if (kind && (out.replaces.empty() || *kind != out.replaces))
+            throw console::Ending(
+                1, std::string(tool) + ": " + out.option + " '" + out.name + "' holds a trace" +
+                       (out.replaces.empty()
+                            ? std::string(", not text")
+                            : " that is not an earlier stack (KUSER1 " + out.replaces + ")") +
+                       " (an output name forgotten?); it is not replaced: name another output "
+                       "file");
+    }
 }
 
 } // namespace
@@ -176,10 +215,11 @@ Gathered gather(const NameList& list, std::string_view tool, bool normalise) {
 }
 
 Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,
-                           bool normalise) {
+                           bool normalise, std::span<const Output> outputs) {
     const NameList list = input_names(files, tool);
     if (list.names.empty() && list.skipped_lines == 0)
         throw console::Ending(1, std::string(tool) + ": no receiver functions named");
+    refuse_replacing_data(list, outputs, tool);
     Gathered g = gather(list, tool, normalise);
     if (g.used.size() < 2)
         throw console::Ending(1, std::string(tool) + ": " + std::to_string(g.used.size()) +

@@ -107,7 +107,8 @@ int stack(std::span<const std::string> args) {
         synopsis(console::out());
         return 0;
     }
-    const Gathered g = read_for_stacking(r.files, tool, r.normalise);
+    const std::array<Output, 1> outputs{Output{"-o", r.output, "nstack"}};
+    const Gathered g = read_for_stacking(r.files, tool, r.normalise, outputs);
     std::string why;
     const auto s = r.dz > 0 ? depth_stack(g.used, r.dz, reference_earth(), why)
                             : moveout_stack(g.used, r.p0, reference_earth(), why);

@@ -3,6 +3,7 @@
 
 #include "console/console.hpp"
 #include "traceio/errors.hpp"
+#include "traceio/header.hpp"
 
 #include <string>
 
@@ -15,6 +16,16 @@ inline std::string read_failure(int nerr, int error) {
     if ((nerr == traceio::ERR_OPEN || nerr == traceio::ERR_DENIED) && error != 0)
         return console::system_reason(error);
     return std::string(traceio::error_text(nerr));
+}
+
+// True when the header a reader has just loaded is a trace's: its version
+// word NVHDR is 6 (or 7, whose header is the same) in one byte order.  Any
+// file of 632 bytes or more loads as a header, so a text or a program read
+// as one gives numbers, not an error.
+inline bool header_is_a_trace() {
+    int version = 0, nerr = 0;
+    traceio::getnhv("nvhdr", version, nerr);
+    return nerr == 0 && (version == 6 || version == 7);
 }
 
 } // namespace rfkit

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -177,6 +178,58 @@ TEST(RfkitHk, WritesTheGridForPlottingAndKeepsItOnAFailedWrite) {
     o = run_rfkit(with({"hk", "-boot", "5", "-grid", dir.path("nodir/hk.txt")}, rfs));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("cannot write the grid file"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+std::string contents(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// An output named like a receiver function once replaced it with status 0:
+// `rfkit stack -o *.rf` (the output name forgotten) wrote the stack over the
+// first match, `-grid`/`-curves` wrote text over it.  Refused now before
+// anything is read or written, the file kept; an earlier stack is replaced.
+TEST(RfkitHk, RefusesAnOutputThatWouldReplaceAReceiverFunction) {
+    rftest::TempDir dir;
+    const auto rfs = synthetic_rfs(dir.path(), Crust{}, 3);
+    const std::string before = contents(rfs[0]), text = dir.path("other.txt");
+    const std::vector<std::string> rest(rfs.begin() + 1, rfs.end());
+    struct Case {
+        std::vector<std::string> args;
+        std::string input, said;
+    };
+    const std::vector<Case> cases{
+        {with({"stack", "-o"}, rfs), "",
+         "-o '" + rfs[0] + "' holds a trace that is not an earlier"},
+        {{"stack", "-o", dir.path(".") + "/rf0.sac"},
+         rfs[0] + "\n" + rfs[1] + "\n",
+         "is the receiver function '" + rfs[0] + "' (line 1)"},
+        {with({"hk", "-boot", "5", "-grid"}, rfs), "", "-grid '" + rfs[0] + "' holds a trace, not"},
+        {with({"hk", "-boot", "5", "-curves", rfs[0]}, rest), "", "-curves '" + rfs[0] + "'"},
+        {with({"hk", "-grid", text, "-curves", text}, rfs), "", "name the same file"},
+    };
+    for (const Case& c : cases) {
+        const auto o = run_rfkit(c.args, c.input);
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + ": " + o.err);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.err.find(c.said), std::string::npos) << c.said;
+        EXPECT_EQ(o.out, "");
+        EXPECT_TRUE(contents(rfs[0]) == before) << "the receiver function was replaced";
+        EXPECT_FALSE(std::filesystem::exists(text));
+    }
+    // Stacking again over an earlier stack, and text over text, is as before.
+    const std::string stacked = dir.path("stack.sac");
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(run_rfkit(with({"stack", "-o", stacked}, rfs)).status, 0);
+        const auto o = run_rfkit(with({"hk", "-boot", "5", "-grid", text}, rfs));
+        EXPECT_EQ(o.status, 0) << o.err;
+    }
 }
 
 } // namespace

@@ -81,9 +81,19 @@ struct Gathered {
 // <named> receiver functions used" follows.
 Gathered gather(const NameList& list, std::string_view tool, bool normalise);
 
+// An output file of a run, with the option that named it ("-o", "-grid"), and
+// the KUSER1 of a trace file it may replace (an earlier output of its kind;
+// empty for a text output, which replaces no trace file).
+struct Output {
+    std::string option, name, replaces;
+};
+
 // input_names and gather for a stack: ends the run (status 1, a thrown
-// console::Ending) when no file is named or fewer than two are usable.
+// console::Ending) when no file is named or fewer than two are usable, and,
+// before any file is read, when an output would replace a named file or a
+// trace that is not an earlier output of its kind (a forgotten output name
+// makes the first match of a shell pattern the output: `-o *.rf`).
 Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,
-                           bool normalise);
+                           bool normalise, std::span<const Output> outputs = {});
 
 } // namespace rfkit
