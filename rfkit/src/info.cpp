@@ -183,8 +183,9 @@ int info(std::span<const std::string> args) {
         float b = 0, dt = 0;
         errno = 0;
         traceio::rsac1(file, {}, n, b, dt, 0, nerr);
-        if (nerr != 0) {
-            const std::string why = read_failure(nerr, errno);
+        if (nerr != 0 || read_a_non_trace(nerr)) {
+            const std::string why =
+                read_a_non_trace(nerr) ? not_a_trace : read_failure(nerr, errno);
             console::err() << "rfkit info: '" << file << "': " << why << '\n';
             status = 1;
             continue;

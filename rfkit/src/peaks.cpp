@@ -18,6 +18,7 @@
 #include "rfkit/cmdline.hpp"
 #include "rfkit/phasetimes.hpp"
 #include "rfkit/rfkit.hpp"
+#include "tracefail.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
@@ -72,7 +73,7 @@ std::optional<Trace> read_trace(const std::string& name) {
     Trace tr;
     int n = 0, nerr = 0, npts = 0;
     traceio::rsac1(name, {}, n, tr.b, tr.dt, 0, nerr);
-    if (nerr != 0) return std::nullopt;
+    if (nerr != 0 || !header_is_a_trace()) return std::nullopt;
     traceio::getnhv("npts", npts, nerr);
     if (nerr != 0 || npts < 3 || npts > max_samples) return std::nullopt;
     tr.y.resize(static_cast<std::size_t>(npts));

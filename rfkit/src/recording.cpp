@@ -65,6 +65,13 @@ bool read_recording(const std::string& file, Recording& rec, std::string& why) {
     rec.samples.resize(static_cast<std::size_t>(room) + 1);
     errno = 0;
     traceio::rsac1(file, rec.samples, n, b, dt, static_cast<int>(room) + 1, nerr);
+    // A header was loaded whenever the file holds one, even when its samples
+    // could not be read.
+    const bool header_loaded = !ec && size >= header_bytes && nerr == traceio::ERR_READ;
+    if (read_a_non_trace(nerr) || (header_loaded && !header_is_a_trace())) {
+        why = not_a_trace;
+        return false;
+    }
     if (nerr != 0) {
         why = read_failure(nerr, errno);
         return false;

@@ -128,6 +128,10 @@ std::optional<ReceiverFunction> read_receiver_function(const std::string& name, 
     int n = 0, nerr = 0;
     float b = 0, delta = 0;
     traceio::rsac1(name, {}, n, b, delta, 0, nerr);
+    if (read_a_non_trace(nerr)) {
+        why = not_a_trace;
+        return std::nullopt;
+    }
     if (nerr != 0) {
         why = read_failure(name, nerr);
         return std::nullopt;

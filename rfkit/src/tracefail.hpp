@@ -28,4 +28,12 @@ inline bool header_is_a_trace() {
     return nerr == 0 && (version == 6 || version == 7);
 }
 
+// A file whose header is not a trace's (header_is_a_trace), after a read
+// that loaded its header: with no error, or "not evenly spaced" from the
+// logical word that happened to be zero.
+inline bool read_a_non_trace(int nerr) {
+    return (nerr == 0 || nerr == traceio::ERR_UNEVEN) && !header_is_a_trace();
+}
+inline constexpr const char* not_a_trace = "not a trace file (no header version in NVHDR)";
+
 } // namespace rfkit

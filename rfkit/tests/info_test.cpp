@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace rfkit {
@@ -44,6 +46,46 @@ TEST(Info, TabulatesFieldsOfEveryKind) {
         EXPECT_NE(o.err.find("is not a header field"), std::string::npos) << o.err;
         EXPECT_EQ(o.out, "");
     }
+}
+
+// Any file of 632 bytes or more loads as a header, and a text or a block of
+// zeros was once read as a trace: info printed a row of its bytes as fields
+// (status 0), hk named a sample count of hundreds of millions, prep said
+// "read failed or file too short", info said "file not evenly spaced".
+// Each now says that the file is not a trace file.
+TEST(Info, NamesAFileThatIsNotATrace) {
+    rftest::TempDir dir;
+    const std::string text = dir.path("notes.txt"), zeros = dir.path("zeros.sac");
+    {
+        std::ofstream out(text);
+        for (int i = 0; i < 40; ++i) out << "# H kappa stack, line " << i << " of a text file\n";
+        std::ofstream(zeros, std::ios::binary) << std::string(2000, '\0');
+    }
+    const std::string trace = dir.path("z.sac");
+    write_trace(trace, std::vector<float>(100, 1.0f), 0, 0.05f);
+    for (const std::string& bad : {text, zeros}) {
+        struct Case {
+            std::vector<std::string> args;
+            std::string said;
+        };
+        const std::vector<Case> cases{
+            {{"info", bad, trace}, "'" + bad + "': not a trace file"},
+            {{"hk", trace, bad}, "left out '" + bad + "': not a trace file"},
+            {{"stack", "-o", dir.path("s.sac"), bad, trace}, "left out '" + bad + "': not a trace"},
+            {{"prep", trace, trace, bad}, "'" + bad + "': not a trace file"},
+            {{"peaks", bad}, "'" + bad + "' cannot be read as a trace"},
+        };
+        for (const Case& c : cases) {
+            const Outcome o = run(c.args);
+            SCOPED_TRACE(c.args[0] + " " + bad + ": " + o.err);
+            EXPECT_EQ(o.status, 1);
+            EXPECT_NE(o.err.find(c.said), std::string::npos) << c.said;
+            EXPECT_EQ(o.out.find(bad), std::string::npos) << o.out;
+        }
+    }
+    const Outcome o = run({"info", "-f", "npts", trace});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find(trace + "  100\n"), std::string::npos) << o.out;
 }
 
 } // namespace
