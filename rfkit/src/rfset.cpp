@@ -36,6 +36,33 @@ std::string where(const Named& n) {
     return n.line > 0 ? " (line " + std::to_string(n.line) + ")" : std::string();
 }
 
+bool same_interval(double a, double reference) {
+    return std::abs(a - reference) <= interval_tolerance * reference;
+}
+
+// The receiver function whose sample interval most of the others share (the
+// first of them); a file of another interval first in the list once left out
+// all the rest.
+const ReceiverFunction* common_interval(std::span<const std::optional<ReceiverFunction>> read) {
+    struct Group {
+        const ReceiverFunction* first;
+        long count;
+    };
+    std::vector<Group> groups;
+    for (const auto& rf : read) {
+        if (!rf) continue;
+        const auto g = std::ranges::find_if(
+            groups, [&](const Group& x) { return same_interval(rf->delta, x.first->delta); });
+        if (g == groups.end())
+            groups.push_back({&*rf, 1});
+        else
+            ++g->count;
+    }
+    const auto most = std::ranges::max_element(
+        groups, [](const Group& a, const Group& b) { return a.count < b.count; });
+    return most == groups.end() ? nullptr : most->first;
+}
+
 // KUSER1 of a trace file, or nullopt when `name` is not one.
 std::optional<std::string> trace_kind(const std::string& name) {
     std::error_code ec;
@@ -187,28 +214,35 @@ double direct_p_amplitude(const ReceiverFunction& rf) {
 }
 
 Gathered gather(const NameList& list, std::string_view tool, bool normalise) {
+    std::vector<std::optional<ReceiverFunction>> read(list.names.size());
+    std::vector<std::string> why(list.names.size());
+    for (std::size_t i = 0; i < list.names.size(); ++i)
+        read[i] = read_receiver_function(list.names[i].name, why[i]);
+    // Copied: the receiver functions move into the result one by one.
+    const ReceiverFunction* common = common_interval(read);
+    const std::string reference_name = common ? common->name : std::string();
+    const double reference = common ? common->delta : 0;
+
     Gathered g;
     g.left_out = list.skipped_lines;
-    for (const Named& n : list.names) {
-        std::string why;
-        auto rf = read_receiver_function(n.name, why);
-        if (rf && !g.used.empty() &&
-            std::abs(rf->delta - g.used.front().delta) > interval_tolerance * g.used.front().delta)
-            why = "sample interval " + std::to_string(rf->delta) + " s differs from " +
-                  std::to_string(g.used.front().delta) + " s of '" + g.used.front().name + "'";
+    for (std::size_t i = 0; i < list.names.size(); ++i) {
+        auto& rf = read[i];
+        if (rf && !same_interval(rf->delta, reference))
+            why[i] = "sample interval " + std::to_string(rf->delta) + " s differs from " +
+                     std::to_string(reference) + " s of '" + reference_name + "'";
         else if (rf && normalise) {
             const double a = direct_p_amplitude(*rf);
             if (a > 0)
                 for (float& v : rf->samples) v = static_cast<float>(v / a);
             else
-                why = "no positive direct P within 0.5 s of zero lag";
+                why[i] = "no positive direct P within 0.5 s of zero lag";
         }
-        if (rf && why.empty()) {
+        if (rf && why[i].empty()) {
             g.used.push_back(std::move(*rf));
             continue;
         }
-        console::err() << tool << ": left out '" << n.name << "'" << where(n) << ": " << why
-                       << '\n';
+        console::err() << tool << ": left out '" << list.names[i].name << "'"
+                       << where(list.names[i]) << ": " << why[i] << '\n';
         ++g.left_out;
     }
     if (g.left_out > 0)

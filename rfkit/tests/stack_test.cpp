@@ -117,3 +117,54 @@ TEST(RfkitStack, RefusesWhatItCannotStackAndNamesWhatItLeavesOut) {
 }
 
 } // namespace
+
+namespace {
+
+// The sample interval of the stack is the one most receiver functions share:
+// a single file of another interval first in the list once left out all the
+// others ("differs from 0.025 s of" that file) and failed the run.
+TEST(RfkitStack, KeepsTheIntervalMostReceiverFunctionsShare) {
+    rftest::TempDir dir;
+    const auto rfs = synthetic_rfs(dir.path(), Crust{}, 4);
+    // A copy of the first, resampled at half the interval.
+    const Trace first = read(rfs[0]);
+    std::vector<float> fine(first.y.size() * 2 - 1);
+    for (std::size_t i = 0; i < fine.size(); ++i)
+        fine[i] = i % 2 == 0 ? first.y[i / 2] : (first.y[i / 2] + first.y[i / 2 + 1]) / 2;
+    const std::string odd = dir.path("fine.sac");
+    int nerr = 0;
+    traceio::setnhv("npts", static_cast<int>(fine.size()), nerr);
+    traceio::setfhv("delta", first.dt / 2, nerr);
+    traceio::wsac0(odd, {}, fine, nerr);
+    ASSERT_EQ(nerr, 0);
+    struct Case {
+        std::vector<std::string> files;
+        int used;
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {{odd, rfs[0], rfs[1], rfs[2]}, 3, "left out '" + odd + "': sample interval 0.025000 s"},
+        {{rfs[0], odd, rfs[1], rfs[2]}, 3, "differs from 0.050000 s of '" + rfs[0] + "'"},
+        {{odd, odd, rfs[0]}, 2, "left out '" + rfs[0] + "': sample interval 0.050000 s"},
+        {{odd, rfs[0]}, 1, "a stack needs at least two"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"stack", "-o", dir.path("out.sac")};
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        for (const char* tool : {"stack", "hk"}) {
+            args[0] = tool;
+            if (args[0] == "hk") args[1] = "-nonorm", args[2] = "-nonorm";
+            const auto o = run_rfkit(args);
+            SCOPED_TRACE(std::string(tool) + ": " + o.err);
+            EXPECT_EQ(o.status, 1);
+            EXPECT_NE(o.err.find(c.said), std::string::npos) << c.said;
+            if (c.used > 1) {
+                EXPECT_NE(o.err.find(std::to_string(c.used) + " of " +
+                                     std::to_string(c.files.size()) + " receiver functions used"),
+                          std::string::npos);
+            }
+        }
+    }
+}
+
+} // namespace

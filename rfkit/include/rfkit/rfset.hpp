@@ -74,9 +74,9 @@ struct Gathered {
 
 // Reads every named file.  A file that cannot be used is named on standard
 // error, "<tool>: left out '<name>'[ (line n)]: <reason>", and counted; so is
-// one whose sample interval differs by more than 0.1 % from that of the first
-// usable file, and, when `normalise` is true, one without a positive direct P
-// (the others are divided by their direct-P amplitude).  Skipped lines of the
+// one whose sample interval differs by more than 0.1 % from the interval most
+// usable files share (on a tie, the earliest's), and, when `normalise` is true, one without a
+// positive direct P (the others are divided by their direct-P amplitude).  Skipped lines of the
 // list count as left out.  When any was left out, a line "<tool>: <used> of
 // <named> receiver functions used" follows.
 Gathered gather(const NameList& list, std::string_view tool, bool normalise);
