@@ -40,7 +40,7 @@ struct Options {
     double min_snr = 0;
     Jobs jobs = Jobs::marrick;
     double rf_from = -10, rf_to = 60;
-    bool rf_window_given = false, noise_given = false, transverse = false;
+    bool rf_window_given = false, noise_given = false, transverse = false, bp_given = false;
     std::vector<std::string> files;
 };
 
@@ -104,6 +104,7 @@ Options parse(std::span<const std::string> args) {
         } else if (opt == "-bp") {
             s.f1 = a.number(opt);
             s.f2 = a.number(opt);
+            o.bp_given = true;
         } else if (opt == "-order") {
             s.order = static_cast<int>(a.integer(opt, 1, 8));
         } else if (opt == "-noise") {
@@ -150,7 +151,9 @@ void check(Options& o) {
         bad("-noise " + fixed(s.noise_from, 1) + " " + fixed(s.noise_to, 1) +
             ": the noise window must lie before P, inside the window");
     s.signal_to = std::min(15.0, s.to);
-    if (s.f2 != 0 && !(s.f1 >= 0 && s.f1 < s.f2))
+    // F2 = 0 means no filter inside; given, it once left the traces
+    // unfiltered without a word.
+    if (o.bp_given && !(s.f1 >= 0 && s.f1 < s.f2))
         bad("-bp " + fixed(s.f1, 3) + " " + fixed(s.f2, 3) + ": the corners must be 0 <= F1 < F2");
     if (!o.rf_window_given) {
         o.rf_from = std::max(o.rf_from, s.from + s.taper);

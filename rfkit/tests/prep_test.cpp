@@ -414,5 +414,39 @@ TEST(Prep, ThresholdInputsAndBandPass) {
     for (std::size_t i = 200; i < 500; ++i) EXPECT_LT(std::abs(z.y[i]), 0.1) << i; // before P
 }
 
+// Settings that cannot work end the run before any event.  A band-pass whose
+// upper corner is 0 ("-bp 0.05 0", a high-pass meant, or "-bp -1 0") was once
+// taken for no filter at all: status 0 and unfiltered traces.
+TEST(Prep, RefusesSettingsThatCannotWork) {
+    TempDir dir;
+    const Event ev;
+    const auto files = ev.write(dir.path());
+    struct Case {
+        std::vector<std::string> options;
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {{"-bp", "0.05", "0"}, "-bp 0.050 0.000: the corners must be 0 <= F1 < F2"},
+        {{"-bp", "-1", "0"}, "-bp -1.000 0.000: the corners must be"},
+        {{"-bp", "0", "0"}, "-bp 0.000 0.000: the corners must be"},
+        {{"-bp", "1", "0.05"}, "-bp 1.000 0.050: the corners must be"},
+        {{"-window", "10", "60"}, "P must lie inside the window"},
+        {{"-noise", "-5", "5"}, "the noise window must lie before P"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"prep", "-o", dir.path("out")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), files.begin(), files.end());
+        const Outcome o = run(args);
+        EXPECT_EQ(o.status, 1) << c.said;
+        EXPECT_NE(o.err.find(c.said), std::string::npos) << o.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.path("out") + "/" + ev.stem() + ".z")) << c.said;
+    }
+    // A low-pass alone is F1 = 0.
+    EXPECT_EQ(
+        run({"prep", "-o", dir.path("lp"), "-bp", "0", "1", files[0], files[1], files[2]}).status,
+        0);
+}
+
 } // namespace
 } // namespace rfkit
