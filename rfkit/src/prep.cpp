@@ -208,7 +208,7 @@ class Run {
                             "its files would replace those of an earlier event of this run (" +
                                 names[0] + ")",
                             line);
-        const auto lines = job_lines(p, names);
+        const auto lines = job_lines(p, names, line);
         if (!lines) return false;
         if (!write_prepared(p, names, why)) return left_out(p, why, line);
         written_.insert(names[0]);
@@ -219,6 +219,19 @@ class Run {
         console::out().flush();
         ++prepared_;
         return true;
+    }
+
+    // A list line without three names, left out (and counted) with them.
+    void malformed(const std::vector<std::string>& names, std::size_t line) {
+        console::err() << "rfkit prep: line " << line << ": " << names.size()
+                       << " names where three (Z and two horizontals) are needed; left out\n";
+        if (!names.empty()) {
+            console::err() << "  names:";
+            for (const std::string& n : names) console::err() << " " << n;
+            console::err() << (names.size() > 3 ? " (the names of a line are separated by blanks)\n"
+                                                : "\n");
+        }
+        ++failed_;
     }
 
     void summary() const {
@@ -247,8 +260,8 @@ class Run {
 
     // The job lines of an event, or nothing (with a message) when a name
     // would not fit the program's file-name field.
-    std::optional<std::string> job_lines(const Prepared& p,
-                                         const std::array<std::string, 3>& names) {
+    std::optional<std::string> job_lines(const Prepared& p, const std::array<std::string, 3>& names,
+                                         int line) {
         if (o_.jobs == Jobs::none) return std::string();
         const bool marrick = o_.jobs == Jobs::marrick;
         const std::size_t limit = marrick ? 64 : 80;
@@ -264,7 +277,7 @@ class Run {
                              "the name '" + n + "' is longer than the " + std::to_string(limit) +
                                  " characters " + (marrick ? "marrick" : "tolvane") +
                                  " reads; choose a shorter -o folder",
-                             0);
+                             line);
                     return std::nullopt;
                 }
             const std::string& decon = names[static_cast<std::size_t>(c)];
@@ -307,8 +320,7 @@ int prep(std::span<const std::string> args) {
     for (std::string line; lines.next(line);) {
         const auto w = words(line);
         if (w.size() != 3) {
-            console::err() << "rfkit prep: line " << lines.number() << ": " << w.size()
-                           << " names where three (Z and two horizontals) are needed; left out\n";
+            run.malformed(w, lines.number());
             all = false;
             continue;
         }

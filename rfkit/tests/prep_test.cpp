@@ -414,6 +414,44 @@ TEST(Prep, ThresholdInputsAndBandPass) {
     for (std::size_t i = 200; i < 500; ++i) EXPECT_LT(std::abs(z.y[i]), 0.1) << i; // before P
 }
 
+// A list line left out before it is an event is counted in the closing
+// summary and shows its names, and a name too long for the program names its
+// list line: the summary once said "0 events prepared" and no more after a
+// line of two names, and the long name's message gave no line.
+TEST(Prep, LinesLeftOutAreCountedAndNamed) {
+    TempDir dir;
+    const Event ev;
+    const auto f = ev.write(dir.path());
+    const std::string deep = dir.path(std::string(60, 'x'));
+    struct Case {
+        std::vector<std::string> args;
+        std::string list;
+        std::vector<std::string> said;
+    };
+    const std::vector<Case> cases{
+        {{"prep", "-o", dir.path("a")},
+         f[0] + " " + f[1] + "\n",
+         {"line 1: 2 names where three", "  names: " + f[0] + " " + f[1] + "\n",
+          "0 events prepared, 1 left out for faults"}},
+        {{"prep", "-o", dir.path("b")},
+         "\"" + f[0] + " copy\" " + f[1] + " " + f[2] + "\n",
+         {"line 1: 4 names where three", "separated by blanks",
+          "0 events prepared, 1 left out for faults"}},
+        {{"prep", "-o", deep},
+         line(f),
+         {"than the 64 characters marrick reads; choose a shorter -o folder; left out\n  files: " +
+              f[0] + " " + f[1] + " " + f[2] + " (line 1)",
+          "0 events prepared, 1 left out for faults"}},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = run(c.args, c.list);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.out, "");
+        for (const std::string& s : c.said)
+            EXPECT_NE(o.err.find(s), std::string::npos) << s << "\n" << o.err;
+    }
+}
+
 // Settings that cannot work end the run before any event.  A band-pass whose
 // upper corner is 0 ("-bp 0.05 0", a high-pass meant, or "-bp -1 0") was once
 // taken for no filter at all: status 0 and unfiltered traces.
