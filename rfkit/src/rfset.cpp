@@ -63,6 +63,19 @@ const ReceiverFunction* common_interval(std::span<const std::optional<ReceiverFu
     return most == groups.end() ? nullptr : most->first;
 }
 
+// Receiver functions of several stations give one stack and one answer for
+// all of them: said, since a mixed list is more often a slip than meant.
+void warn_of_stations(std::span<const ReceiverFunction> rfs, std::string_view tool) {
+    std::vector<std::string> seen;
+    for (const ReceiverFunction& rf : rfs)
+        if (!rf.station.empty() && std::ranges::find(seen, rf.station) == seen.end())
+            seen.push_back(rf.station);
+    if (seen.size() < 2) return;
+    console::err() << tool << ": the receiver functions are of " << seen.size() << " stations ("
+                   << seen[0] << ", " << seen[1] << (seen.size() > 2 ? ", ..." : "")
+                   << "), stacked together\n";
+}
+
 // KUSER1 of a trace file, or nullopt when `name` is not one.
 std::optional<std::string> trace_kind(const std::string& name) {
     std::error_code ec;
@@ -201,6 +214,11 @@ std::optional<ReceiverFunction> read_receiver_function(const std::string& name, 
     rf.begin = b;
     rf.delta = delta;
     rf.slowness = *p;
+    for (const char* code : {"knetwk", "kstnm", "khole"}) {
+        std::string v;
+        traceio::getkhv(code, v, nerr);
+        if (nerr == 0 && !v.empty()) rf.station += (rf.station.empty() ? "" : ".") + v;
+    }
     return rf;
 }
 
@@ -245,11 +263,17 @@ Gathered gather(const NameList& list, std::string_view tool, bool normalise) {
                        << where(list.names[i]) << ": " << why[i] << '\n';
         ++g.left_out;
     }
+    warn_of_stations(g.used, tool);
     if (g.left_out > 0)
         console::err() << tool << ": " << g.used.size() << " of "
                        << list.names.size() + static_cast<std::size_t>(list.skipped_lines)
                        << " receiver functions used\n";
     return g;
+}
+
+bool one_station(std::span<const ReceiverFunction> rfs) {
+    return std::ranges::all_of(
+        rfs, [&](const ReceiverFunction& rf) { return rf.station == rfs.front().station; });
 }
 
 Gathered read_for_stacking(std::span<const std::string> files, std::string_view tool,

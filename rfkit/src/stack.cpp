@@ -66,8 +66,10 @@ Request read_request(std::span<const std::string> args) {
 }
 
 // The output header: a fresh one with the station fields of the first
-// receiver function (the events differ, so no event fields).
-void stack_header(const std::string& first, const Stacked& s, double p0, bool depth) {
+// receiver function (the events differ, so no event fields); the station's
+// name and place only when every receiver function is of that station.
+void stack_header(const std::string& first, const Stacked& s, double p0, bool depth,
+                  bool one_station) {
     int nerr = 0, n = 0;
     float b = 0, delta = 0;
     traceio::rsac1(first, {}, n, b, delta, 0, nerr);
@@ -79,8 +81,9 @@ void stack_header(const std::string& first, const Stacked& s, double p0, bool de
     for (std::size_t i = 0; i < texts.size(); ++i) traceio::getkhv(texts[i], names[i], nerr);
 
     traceio::newhdr();
-    for (std::size_t i = 0; i < floats.size(); ++i) traceio::setfhv(floats[i], station[i], nerr);
-    for (std::size_t i = 0; i < texts.size(); ++i)
+    for (std::size_t i = one_station ? 0 : 3; i < floats.size(); ++i)
+        traceio::setfhv(floats[i], station[i], nerr);
+    for (std::size_t i = one_station ? 0 : 2; i < texts.size(); ++i)
         if (!names[i].empty()) traceio::setkhv(texts[i], names[i], nerr);
     const auto npts = static_cast<int>(s.samples.size());
     traceio::setnhv("npts", npts, nerr);
@@ -114,7 +117,7 @@ int stack(std::span<const std::string> args) {
                             : moveout_stack(g.used, r.p0, reference_earth(), why);
     if (!s) throw console::Ending(1, std::string(tool) + ": " + why);
 
-    stack_header(g.used.front().name, *s, r.p0, r.dz > 0);
+    stack_header(g.used.front().name, *s, r.p0, r.dz > 0, one_station(g.used));
     int nerr = 0;
     traceio::wsac0(r.output, {}, s->samples, nerr);
     if (nerr != 0) {

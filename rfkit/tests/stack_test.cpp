@@ -168,3 +168,64 @@ TEST(RfkitStack, KeepsTheIntervalMostReceiverFunctionsShare) {
 }
 
 } // namespace
+
+namespace {
+
+void name_station(const std::string& file, const std::string& station, float stla) {
+    std::vector<float> y(20000);
+    int n = 0, nerr = 0;
+    float b = 0, dt = 0;
+    traceio::rsac1(file, y, n, b, dt, static_cast<int>(y.size()), nerr);
+    y.resize(static_cast<std::size_t>(n));
+    traceio::setkhv("knetwk", "CX", nerr);
+    traceio::setkhv("kstnm", station, nerr);
+    traceio::setfhv("stla", stla, nerr);
+    traceio::wsac0(file, {}, y, nerr);
+}
+
+// Receiver functions of two stations were stacked without a word and the
+// stack labelled with the first one's station and place.  Now hk and stack
+// name the stations (the run goes on: a regional stack may be meant) and the
+// stack's header leaves station and place undefined.
+TEST(RfkitStack, SaysWhenTheReceiverFunctionsAreOfSeveralStations) {
+    struct Case {
+        std::vector<std::string> stations;
+        bool warned;
+        std::string kstnm;
+    };
+    const std::vector<Case> cases{
+        {{"PB01", "PB01", "PB01"}, false, "PB01"},
+        {{"PB01", "PB02", "PB01"}, true, "-12345"},
+        {{"", "", ""}, false, "-12345"},
+    };
+    for (const Case& c : cases) {
+        rftest::TempDir dir;
+        const auto rfs = synthetic_rfs(dir.path(), Crust{}, 3);
+        for (std::size_t i = 0; i < rfs.size(); ++i)
+            if (!c.stations[i].empty())
+                name_station(rfs[i], c.stations[i], 10.0f + static_cast<float>(i));
+        std::vector<std::string> stack{"stack", "-o", dir.path("s.sac")}, hk{"hk", "-boot", "5"};
+        for (auto* args : {&stack, &hk}) {
+            args->insert(args->end(), rfs.begin(), rfs.end());
+            const auto o = run_rfkit(*args);
+            SCOPED_TRACE(args->front() + " " + c.stations[1] + ": " + o.err);
+            EXPECT_EQ(o.status, 0);
+            EXPECT_EQ(o.err.find("of 2 stations (CX.PB01, CX.PB02)") != std::string::npos,
+                      c.warned);
+        }
+        read(dir.path("s.sac"));
+        std::string kstnm;
+        float stla = 0;
+        int nerr = 0;
+        traceio::getkhv("kstnm", kstnm, nerr);
+        traceio::getfhv("stla", stla, nerr);
+        EXPECT_EQ(kstnm, c.kstnm);
+        if (c.warned) {
+            EXPECT_EQ(stla, traceio::FUNDEF);
+        } else if (c.kstnm == "PB01") {
+            EXPECT_EQ(stla, 10.0f);
+        }
+    }
+}
+
+} // namespace

@@ -25,6 +25,7 @@ struct ReceiverFunction {
     double begin = 0;    // time of the first sample (s after zero lag)
     double delta = 0;    // sample interval (s)
     double slowness = 0; // horizontal slowness (s/km)
+    std::string station; // KNETWK.KSTNM.KHOLE as given, empty when none is
 
     // Time of the last sample.
     double end() const { return begin + delta * static_cast<double>(samples.size() - 1); }
@@ -78,8 +79,13 @@ struct Gathered {
 // usable files share (on a tie, the earliest's), and, when `normalise` is true, one without a
 // positive direct P (the others are divided by their direct-P amplitude).  Skipped lines of the
 // list count as left out.  When any was left out, a line "<tool>: <used> of
-// <named> receiver functions used" follows.
+// <named> receiver functions used" follows.  Receiver functions of more than
+// one station are used all the same (a regional stack may be meant), with a
+// line naming the stations.
 Gathered gather(const NameList& list, std::string_view tool, bool normalise);
+
+// True when the receiver functions all name the same station (or none).
+bool one_station(std::span<const ReceiverFunction> rfs);
 
 // An output file of a run, with the option that named it ("-o", "-grid"), and
 // the KUSER1 of a trace file it may replace (an earlier output of its kind;
