@@ -5,6 +5,7 @@
 #include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
+#include "traceio/textutil.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -154,7 +155,10 @@ std::optional<double> slowness_from_header(float user0, std::string_view unit, s
     const std::string u = lowered(unit);
     if (u == "s/km") return static_cast<double>(user0);
     if (u == "s/deg") return user0 / km_per_degree;
-    why = "slowness unit KUSER0 '" + std::string(unit) + "' is neither s/km nor s/deg";
+    if (traceio::trimmed(unit) == traceio::trimmed(traceio::KUNDEF))
+        why = "slowness unit KUSER0 undefined (USER0 is read in s/km or s/deg, as KUSER0 says)";
+    else
+        why = "slowness unit KUSER0 '" + std::string(unit) + "' is neither s/km nor s/deg";
     return std::nullopt;
 }
 

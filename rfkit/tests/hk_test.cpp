@@ -84,6 +84,8 @@ TEST(RfkitHk, NamesLeavesOutAndRefusesBadInput) {
     set_header(noslow, {{"user0", traceio::FUNDEF}});
     const std::string unit = copy(good[0], dir.path("unit.sac"));
     set_header(unit, {}, {{"kuser0", "km/s"}});
+    const std::string nounit = copy(good[0], dir.path("nounit.sac"));
+    set_header(nounit, {}, {{"kuser0", std::string(traceio::KUNDEF)}});
     const std::string coarse = copy(good[0], dir.path("coarse.sac"));
     set_header(coarse, {{"delta", 0.1f}});
     const std::string fast = copy(good[0], dir.path("fast.sac"));
@@ -113,6 +115,12 @@ TEST(RfkitHk, NamesLeavesOutAndRefusesBadInput) {
          1,
          {"left out '" + unit + "': slowness unit KUSER0 'km/s'",
           "left out '" + coarse + "': sample interval", "2 of 4"},
+         2},
+        // The undefined text read as a unit said "KUSER0 '-12345  '".
+        {with(coarse_grid, {good[0], nounit, good[1]}),
+         "",
+         1,
+         {"left out '" + nounit + "': slowness unit KUSER0 undefined"},
          2},
         {with(coarse_grid, {degrees, good[1], good[2]}), "", 0, {}, 3},
         {coarse_grid,
