@@ -5,6 +5,7 @@
 
 #include "traceio/textutil.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -148,6 +149,24 @@ bool help_asked(std::span<const std::string> args) {
     for (const std::string& a : args)
         if (a == "-h" || a == "-help" || a == "--help") return true;
     return false;
+}
+
+std::string one_number_problem(std::string_view text) {
+    const std::string_view item =
+        traceio::trimmed(text.substr(std::min(text.find_first_not_of(' '), text.size())));
+    // One item, perhaps closed by a separator ("0.06,", "/"): nothing but
+    // separators after it.  A leading comma is a null item, the value unread.
+    const std::size_t first = item.find_first_not_of(" ,/");
+    if (first == std::string_view::npos) return {};
+    const std::size_t end = item.find_first_of(" ,/", first);
+    const bool null_item = item[0] == ',';
+    if (!null_item && (end == std::string_view::npos ||
+                       item.find_first_not_of(" ,/", end) == std::string_view::npos))
+        return {};
+    std::string why = "'";
+    why.append(item).append("' is more than one number");
+    if (item.find(',') != std::string_view::npos) why += " (the decimal mark is a point)";
+    return why;
 }
 
 std::span<const std::string> arguments(int argc, char** argv) {

@@ -80,6 +80,29 @@ TEST(Console, UptoBlank) {
     EXPECT_EQ(console::upto_blank("whole"), "whole");
 }
 
+// A decimal comma once gave "-freq 2,5" the value 2 and "-p 0,06" a slowness
+// of 0, without a word: the list read takes the first item and drops the rest.
+TEST(OneNumber, ADecimalCommaOrASecondItemIsNamed) {
+    const struct {
+        const char* text;
+        std::string why;
+    } cases[] = {
+        {"2.5", ""},
+        {"-0.06", ""},
+        {"1e-3  ", ""},
+        {"  4", ""},
+        {"", ""},
+        {"/", ""},
+        {"0.06,", ""},
+        {"2,5", "'2,5' is more than one number (the decimal mark is a point)"},
+        {",5", "',5' is more than one number (the decimal mark is a point)"},
+        {"0,06  ", "'0,06' is more than one number (the decimal mark is a point)"},
+        {"2/5", "'2/5' is more than one number"},
+        {"2 5", "'2 5' is more than one number"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(console::one_number_problem(c.text), c.why) << c.text;
+}
+
 TEST(Pause, GoResumes) {
     Redirect r("go\nnext line\n");
     console::pause("**RATINT:  Duplicate points");

@@ -104,11 +104,15 @@ std::string name_field(std::string_view text) {
 }
 
 // Reads the value after args[i] into v; an unreadable or missing value has
-// already been reported by gnum and ends the run.
+// already been reported by gnum and ends the run.  So does a value of more
+// than one item, such as a decimal comma ("2,5"), of which gnum would take
+// the first alone.
 void take_value(std::span<const std::string> args, std::size_t& i, float& v,
                 std::string_view name) {
     ++i;
     const std::string text = i < args.size() ? cut(args[i], name_length) : std::string();
+    if (const std::string why = console::one_number_problem(text); !why.empty())
+        console::fail(console::Record().text("**Invalid ").text(name).text(".").str(), why);
     if (numerics::gnum(text, v, name) != 0) console::quit(1);
 }
 

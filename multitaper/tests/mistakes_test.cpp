@@ -55,6 +55,22 @@ TEST_F(TolvaneMistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
     EXPECT_EQ(neg.status, 0) << neg.err;
 }
 
+// A decimal comma once passed as the number before it: -freq 2,5 cut off at
+// 2 Hz, -window 55 85,5 ended at 85 s, with status 0.  (Job lines read their
+// six window values as one list, where "55,85" gives two values.)
+TEST_F(TolvaneMistakes, DecimalCommasInOptionsAreRefused) {
+    const std::string why = "'85,5' is more than one number (the decimal mark is a point)\n";
+    const Result opt = tolvane({"-freq", "85,5"}, job("quiet", "o.sac"));
+    EXPECT_EQ(opt.status, 1);
+    EXPECT_EQ(opt.err, " **Invalid -freq value.\n  " + why);
+    const Result single =
+        tolvane({"-window", "55", "85,5", "-wavelet", "55", "85", "-noise", "10", "40",
+                 dir.path("quiet.z"), dir.path("quiet.r"), dir.path("o.sac")});
+    EXPECT_EQ(single.status, 1);
+    EXPECT_EQ(single.err, " **Invalid deconvolution end.\n  " + why);
+    EXPECT_FALSE(std::filesystem::exists(dir.path("o.sac")));
+}
+
 // File names without the windows of single mode were once passed over, and
 // the run read an empty job list and ended with status 0.
 TEST_F(TolvaneMistakes, FileNamesNeedTheirMode) {

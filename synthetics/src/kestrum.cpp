@@ -61,8 +61,17 @@ std::span<float> samples(std::array<cfloat, spectrum_capacity>& a) {
     return {reinterpret_cast<float*>(a.data()), 2 * a.size()};
 }
 
-// One real in free format (blanks and commas separate items).
+// The first blank-separated word of text.
+std::string_view first_word(std::string_view text) {
+    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+    return text.substr(0, text.find(' '));
+}
+
+// One real in free format (blanks and commas separate items).  A first word
+// of more than one item ("0,06", a decimal comma) is refused: the list read
+// would take its first item alone.
 bool read_real(std::string_view text, float& value) {
+    if (!console::one_number_problem(first_word(text)).empty()) return false;
     float v[1];
     if (numerics::read_reals(text, v) != 1 || !std::isfinite(v[0])) return false;
     value = v[0];
@@ -85,7 +94,8 @@ void slowness_option(std::string_view x, std::string_view unit, Settings& s) {
         return;
     }
     float p = 0.0f;
-    if (!read_real(x, p) || p < 0.0f) console::stop("**Bad -p value");
+    if (!read_real(x, p) || p < 0.0f)
+        console::stop("**Bad -p value", console::one_number_problem(x));
     s.p = s.per_degree ? per_km(p) : p;
     s.p_given = p;
     s.per_line = false;
@@ -120,7 +130,9 @@ Settings parse_options(std::span<const std::string> args) {
         std::string_view a = trimmed(args[i]);
         if (a == "-sps" || a == "-dt") {
             float x = 0.0f;
-            if (!read_real(value(i), x) || !(x > 0.0f)) console::stop("**Bad -dt value");
+            const std::string_view text = value(i);
+            if (!read_real(text, x) || !(x > 0.0f))
+                console::stop("**Bad -dt value", console::one_number_problem(text));
             float delta = a == "-sps" ? 1.0f / x : x;
             if (!std::isfinite(delta) || !(delta > 0.0f)) console::stop("**Bad -dt value");
             s.delta = delta;
@@ -209,7 +221,9 @@ Model model_line(const Settings& s, const std::string& line) {
     float x = 0.0f;
     if (!read_real(rest, x))
         unusable(name, "'" + std::string(rest) + "' is not a slowness" +
-                           (rest.find(' ') != std::string_view::npos
+                           (first_word(rest).find(',') != std::string_view::npos
+                                ? " (the decimal mark is a point)"
+                            : rest.find(' ') != std::string_view::npos
                                 ? " (a model name cannot hold blanks)"
                                 : ""));
     if (x < 0.0f) unusable(name, "negative slowness " + std::string(rest));

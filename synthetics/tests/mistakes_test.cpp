@@ -45,6 +45,8 @@ TEST(KestrumMistakes, PerLineSlownessMistakesAreNamedByLine) {
         {m + " nan", "file '" + m + "': 'nan' is not a slowness"},
         {m + " 1e39", "file '" + m + "': '1e39' is not a slowness"},
         {m + " -0.06", "file '" + m + "': negative slowness -0.06"},
+        // A decimal comma once gave a slowness of 0.
+        {m + " 0,06", "file '" + m + "': '0,06' is not a slowness (the decimal mark is a point)"},
         {d.path("my m.mod 0.06"), "file '" + d.path("my") +
                                       "': 'm.mod 0.06' is not a slowness (a model name cannot "
                                       "hold blanks)"},
@@ -60,6 +62,28 @@ TEST(KestrumMistakes, PerLineSlownessMistakesAreNamedByLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, want);
     EXPECT_TRUE(std::filesystem::exists(m + "_sp.z")); // the last line is sound
+}
+
+// A decimal comma once passed as the number before it: -p 0,06 made
+// synthetics at vertical incidence, -sps 20,5 at 20 samples per second.
+TEST(KestrumMistakes, DecimalCommasInOptionsAreRefused) {
+    TempDir d;
+    const std::string m = d.write("m.mod", model_text("crust", crust));
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"-dt", "0.5", "-p", "0,06", "s/km"},
+         "STOP **Bad -p value\n  '0,06' is more than one number (the decimal mark is a point)\n"},
+        {{"-sps", "2,5", "-p", "0.06", "s/km"},
+         "STOP **Bad -dt value\n  '2,5' is more than one number (the decimal mark is a point)\n"},
+    };
+    for (const auto& c : cases) {
+        Outcome r = run(c.args, m + "\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_FALSE(std::filesystem::exists(m + "_sp.z"));
+    }
 }
 
 // One model at three slownesses once wrote the same names three times.

@@ -51,8 +51,12 @@ void help() {
 }
 
 // Reads one number into value (a lone slash leaves it as it was); a blank or
-// unreadable value has been reported by gnum and ends the run.
+// unreadable value has been reported by gnum and ends the run.  So does a
+// value of more than one item, such as a decimal comma ("2,5"), of which gnum
+// would take the first alone.
 void number(std::string_view text, std::string_view label, float& value) {
+    if (const std::string why = console::one_number_problem(text); !why.empty())
+        console::fail(console::Record().text("**Invalid ").text(label).text(".").str(), why);
     if (numerics::gnum(text, value, label) != 0) console::quit(1);
 }
 

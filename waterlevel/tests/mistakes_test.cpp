@@ -45,6 +45,31 @@ TEST_F(Mistakes, CommandLineMistakesAreRefusedBeforeAnyJob) {
     }
 }
 
+// A decimal comma once passed as the number before it: -freq 2,5 filtered at
+// 2 Hz, a window start 0,5 began at 0, with status 0.
+TEST_F(Mistakes, DecimalCommasAreRefused) {
+    const std::string comma = ": '2,5' is more than one number (the decimal mark is a point)\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input, err;
+    } cases[] = {
+        {{"-freq", "2,5"}, line("0 40", out), " **Invalid frequency.\n  " + comma.substr(2)},
+        {{"-wl", "2,5"}, line("0 40", out), " **Invalid water level.\n  " + comma.substr(2)},
+        {{"-shift", "2,5"},
+         line("0 40", out),
+         " **Invalid time shift value.\n  " + comma.substr(2)},
+        {{"-wavelet", "0", "2,5", w, w, out}, "", " **Invalid wavelet end.\n  " + comma.substr(2)},
+        {{}, line("2,5 40", out), " **Invalid window start.\n  line 1" + comma},
+    };
+    for (const auto& c : cases) {
+        const auto o = run(c.args, c.input);
+        EXPECT_EQ(o.status, 1) << c.err;
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_EQ(o.out, "");
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.err;
+    }
+}
+
 // A forgotten output name once turned the run into an input list that read
 // nothing and ended with status 0; a window given with job lines was
 // silently replaced by theirs.

@@ -152,6 +152,13 @@ bool looks_like_option(std::string_view arg);
 [[noreturn]] void unrecognized(std::string_view arg);
 bool help_asked(std::span<const std::string> args);
 
+// Why a value meant as one number is not one: empty when `text` is a single
+// item, blank or a lone slash; otherwise the reason, e.g. "'2,5' is more
+// than one number (the decimal mark is a point)".  The list-directed read
+// takes the first item of "2,5" (a decimal comma) or "2/5" and drops the
+// rest without a word.
+std::string one_number_problem(std::string_view text);
+
 // Runs a program body and returns its exit status: the body's result, or the
 // status of an `Ending` (after writing its line to standard error).  Any other
 // exception is reported on standard error with status 1.  Standard output is
