@@ -130,18 +130,39 @@ Trace read_trace(const std::string& name, std::span<float> y, std::string_view t
     return t;
 }
 
-// Cuts n samples at ts, ts + delta, ... (time accumulated by repeated
-// addition) from the raw trace into cut; samples after te are 0.  Returns the
-// index of the first sample after te, or n when there is none.  The times,
-// which only grow, are laid out in cut first and interpolated there.
-int cut_window(const Trace& raw, std::span<const float> y, float ts, float te,
-               std::span<float> cut) {
-    int inside = 0;
-    for (float t = ts; inside < raw.n && t <= te; t += raw.delta) cut[inside++] = t;
+// A window cut from a trace: k, the count of samples the conditioning works
+// on (the first sample after te, or all of them), and length, how far the
+// cut reaches into its buffer (zeros beyond).
+struct Cut {
+    int k = 0;
+    int length = 0;
+};
+
+// Cuts samples at ts, ts + delta, ... (time accumulated by repeated addition)
+// from the raw trace into cut, up to te: as many as the trace has samples,
+// and as many more as lie before its first sample, so that a window that
+// starts before the trace still reaches the trace's end.  Samples after te
+// are 0.  The times, which only grow, are laid out in cut first and
+// interpolated there.  A window that would take more than max_samples gives
+// up the job.
+Cut cut_window(const Trace& raw, std::span<const float> y, float ts, float te, std::span<float> cut,
+               std::size_t& mark) {
+    if (ts < raw.b) touch(mark, max_samples);
+    int inside = 0, before = 0;
+    float t = ts;
+    for (; inside < raw.n + before && inside < max_samples && t <= te; t += raw.delta) {
+        if (t < raw.b) ++before;
+        cut[inside++] = t;
+    }
+    const int limit = raw.n + before;
+    if (inside == max_samples && inside < limit && t <= te)
+        refuse("**Window too long - at most 32768 samples.",
+               "the window starts too long before the trace");
     const auto times = cut.first(static_cast<std::size_t>(inside));
     numerics::wigint(raw.b, y, raw.n, raw.delta, slope_floor, times, times);
-    std::fill(cut.begin() + inside, cut.begin() + raw.n, 0.0f);
-    return inside < raw.n ? inside + 1 : raw.n;
+    const int length = std::max(raw.n, inside);
+    std::fill(cut.begin() + inside, cut.begin() + length, 0.0f);
+    return {inside < limit ? inside + 1 : limit, length};
 }
 
 // A window that misses the trace altogether would cut nothing but zeros.
@@ -214,13 +235,14 @@ void process_job(const Settings& s, const Names& names) {
     check_overlap(w, s, "wavelet trace");
     clear_after(buf.trace, w.n, written.trace);
     touch(written.wavelet, static_cast<std::size_t>(w.n));
-    const int k = cut_window(w, buf.trace, s.ts, s.te, buf.wavelet);
+    const Cut cw = cut_window(w, buf.trace, s.ts, s.te, buf.wavelet, written.wavelet);
+    const int k = cw.k;
     if (command_line) {
         numerics::demean(buf.wavelet, k);
         numerics::dtrend(buf.wavelet, k);
     }
     if (s.blen > 0.0f) numerics::window(s.blen, k, w.delta, buf.wavelet);
-    clear_after(buf.wavelet, w.n, written.wavelet);
+    clear_after(buf.wavelet, cw.length, written.wavelet);
     if (s.debug) {
         set_float("b", s.ts);
         write_debug("decon.wav", buf.wavelet);
@@ -237,8 +259,8 @@ void process_job(const Settings& s, const Names& names) {
         numerics::dtrend(buf.dc, d.n);
     }
     touch(written.trace, static_cast<std::size_t>(d.n));
-    cut_window(d, buf.dc, s.ts, s.te, buf.trace);
-    clear_after(buf.trace, d.n, written.trace);
+    const int nd = cut_window(d, buf.dc, s.ts, s.te, buf.trace, written.trace).length;
+    clear_after(buf.trace, nd, written.trace);
 
     // Conv. file: used whole from its first sample, not cut to the window.
     int nc = 0;
@@ -253,12 +275,12 @@ void process_job(const Settings& s, const Names& names) {
     }
 
     if (s.blen > 0.0f) {
-        numerics::window(s.blen, d.n, w.delta, buf.trace);
+        numerics::window(s.blen, nd, w.delta, buf.trace);
         if (s.oconv) numerics::window(s.blen, nc, w.delta, buf.cdata);
     }
     if (s.debug) {
         set_float("b", s.ts);
-        set_int("npts", d.n);
+        set_int("npts", nd);
         write_debug("decon.trc", buf.trace);
         if (s.oconv) {
             set_int("npts", nc);
@@ -269,7 +291,7 @@ void process_job(const Settings& s, const Names& names) {
     // Transform length: room for the longest series and as much zero padding
     // again, so the division's wrap-around stays out of the data.  dfftr needs
     // at least 4 points (one-sample traces).
-    const int npts = std::max({w.n, d.n, nc});
+    const int npts = std::max({cw.length, nd, nc});
     const int nfft = std::max(numerics::npowr2(2 * npts), 4);
     const float fny = 1.0f / (2.0f * w.delta);
     const float df = fny / static_cast<float>(nfft / 2);

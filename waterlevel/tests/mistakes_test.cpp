@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -67,6 +68,37 @@ TEST_F(Mistakes, DecimalCommasAreRefused) {
         EXPECT_EQ(o.err, c.err);
         EXPECT_EQ(o.out, "");
         EXPECT_FALSE(std::filesystem::exists(out)) << c.err;
+    }
+}
+
+// A window that starts before the traces once cut as many samples as a trace
+// holds from the window start, so the trace's last stretch (as long as the
+// window reached before it) was left out of the deconvolution: a conversion
+// 37.5 s after the direct wave was missing from the receiver function, with
+// status 0.
+TEST_F(Mistakes, AWindowStartingBeforeTheTracesReachesTheirEnd) {
+    const float dt = 0.25f;
+    std::vector<float> z(200, 0.0f), r(200, 0.0f);
+    const auto p = wltest::pulse(60, 60);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        z[40 + i] = p[i];
+        r[40 + i] += p[i];
+        if (190 + i < r.size()) r[190 + i] += 0.5f * p[i];
+    }
+    const std::string zf = wltest::write_trace(dir.path("z"), z, 0.0f, dt);
+    const std::string rf = wltest::write_trace(dir.path("r"), r, 0.0f, dt);
+    const struct {
+        const char* start;
+        bool job_line;
+    } cases[] = {{"0", true}, {"-5", true}, {"-20", true}, {"0", false}, {"-20", false}};
+    for (const auto& c : cases) {
+        const auto o = c.job_line ? run({}, zf + " " + c.start + " 50 " + rf + " - - " + out + "\n")
+                                  : run({"-shift", "10", "-wavelet", c.start, "50", zf, rf, out});
+        ASSERT_EQ(o.status, 0) << o.err;
+        const auto t = wltest::read_trace(out);
+        const auto at = [&](float lag) { return t.y[std::lround((lag - t.b) / dt)]; };
+        EXPECT_NEAR(at(0.0f), 1.0f, 0.15f) << c.start;
+        EXPECT_NEAR(at(37.5f), 0.5f, 0.1f) << c.start << (c.job_line ? " job line" : "");
     }
 }
 
