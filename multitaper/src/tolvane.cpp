@@ -383,6 +383,15 @@ void run_job(const Settings& s) {
     // the result would be divided by zero.  Checked last, so that every
     // failure of the traces or windows is reported first.
     if (!(bins >= 0.5f)) refuse("**Cutoff frequency below frequency step - no output.");
+    // The delay turns the result around the transform's span: a shift of a
+    // span or more would put zero lag, and every time of the output, whole
+    // spans away from where the header says.
+    if (const float span = static_cast<float>(nfft) * dt; !(s.shift < span)) {
+        std::ostringstream why;
+        why << "shift " << s.shift << " s: zero lag would stand at "
+            << std::fmod(s.shift, span) - s.shift << " s (the transform spans " << span << " s)";
+        refuse("**Time shift beyond the transform length - no output.", why.str());
+    }
     // A dead channel has nothing to deconvolve by or to compare with: its
     // receiver function is zero and its coherence undefined.
     const bool dead_wavelet = silent(w.wavelet, plan), dead = dead_wavelet || silent(w.trace, plan);
@@ -453,6 +462,9 @@ int tolvane(std::span<const std::string> args) {
     bool clean = scan(args, s, positional);
     // A cutoff of 0 Hz or below leaves no band to deconvolve in.
     if (!(s.freq > 0.0f)) console::stop("**Cutoff frequency must be above 0 (-freq).");
+    // Zero lag before the first sample comes round to the end of the
+    // transform, where the header would date it a whole span late.
+    if (!(s.shift >= 0.0f)) console::stop("**Time shift must not be negative (-shift).");
     if (!packed_transform_sound(&numerics::realft))
         console::stop("**WRONG VERSION OF REALFT!!  READ INSTALL NOTES!!");
 

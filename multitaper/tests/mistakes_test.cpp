@@ -71,6 +71,30 @@ TEST_F(TolvaneMistakes, DecimalCommasInOptionsAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir.path("o.sac")));
 }
 
+// A shift of the transform's span or more, or below zero, once put zero lag
+// a whole span from where B dates it (the direct wave of -shift 100 at
+// -28 s), with status 0.
+TEST_F(TolvaneMistakes, AShiftOutsideTheTransformIsRefused) {
+    const Result negative = tolvane({"-shift", "-5"}, job("quiet", "o.sac"));
+    EXPECT_EQ(negative.status, 1);
+    EXPECT_EQ(negative.err, "STOP **Time shift must not be negative (-shift).\n");
+    const struct {
+        const char* shift;
+        const char* said;
+    } cases[] = {
+        {"100", " **Time shift beyond the transform length - no output.\n"},
+        {"1e9", " **Time shift beyond the transform length - no output.\n"},
+        {"30", ""}, // within the span of a 30 s window
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.path("o.sac"));
+        const Result r = tolvane({"-freq", "2", "-shift", c.shift}, job("quiet", "o.sac"));
+        EXPECT_EQ(r.said, c.said) << c.shift;
+        EXPECT_EQ(r.status, *c.said ? 1 : 0) << r.err;
+        EXPECT_EQ(std::filesystem::exists(dir.path("o.sac")), !*c.said) << c.shift;
+    }
+}
+
 // File names without the windows of single mode were once passed over, and
 // the run read an empty job list and ended with status 0.
 TEST_F(TolvaneMistakes, FileNamesNeedTheirMode) {

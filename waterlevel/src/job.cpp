@@ -220,6 +220,19 @@ int output_count(const Settings& s, float dt, int nfft) {
     return static_cast<int>(std::lround(r));
 }
 
+// The delay turns the result around the transform's span: a shift that is
+// not below the span, or so far below zero that zero lag comes round into
+// the output, would leave every time of the output wrong by whole spans.
+void check_shift(float tdelay, int nfft, float dt, int nout) {
+    const float span = static_cast<float>(nfft) * dt;
+    if (tdelay < span && !(tdelay < 0.0f && span + tdelay < static_cast<float>(nout) * dt)) return;
+    const float wrapped = std::fmod(std::fmod(tdelay, span) + span, span);
+    std::ostringstream why;
+    why << "shift " << tdelay << " s: zero lag would stand at " << wrapped - tdelay
+        << " s (the transform spans " << span << " s)";
+    refuse("**Time shift beyond the transform length - no output.", why.str());
+}
+
 } // namespace
 
 void process_job(const Settings& s, const Names& names) {
@@ -310,6 +323,7 @@ void process_job(const Settings& s, const Names& names) {
     }
 
     const int nout = command_line ? npts : output_count(s, w.delta, nfft);
+    check_shift(s.tdelay, nfft, w.delta, nout);
     const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
     if (!std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
         refuse("**Result is not finite - check the input traces.");
