@@ -286,6 +286,20 @@ void debug_trace(std::string_view label, int nseg, int n, std::string_view file,
     write_debug(file, u);
 }
 
+bool nyquist_said = false; // the cutoff above the Nyquist frequency, said once a run
+
+// A cutoff above the Nyquist frequency is clamped there (the bins stop at
+// nfft/2); USER3 keeps the cutoff as given.  Said once a run.
+void warn_above_nyquist(const Settings& s, const Plan& plan, float df) {
+    if (nyquist_said || plan.nf < plan.nfft / 2 || s.freq <= 0.5f / plan.dt) return;
+    std::ostringstream m;
+    m << "**Cutoff frequency " << s.freq << " Hz above the Nyquist frequency: the low-pass "
+      << "reaches zero at " << static_cast<float>(plan.nf) * df << " Hz.";
+    warn(console::Record().text(m.str()));
+    console::err() << console::where() << '\n';
+    nyquist_said = true;
+}
+
 void condition(std::span<float> x, int n) {
     numerics::demean(x, n);
     numerics::dtrend(x, n);
@@ -396,6 +410,7 @@ void run_job(const Settings& s) {
     // receiver function is zero and its coherence undefined.
     const bool dead_wavelet = silent(w.wavelet, plan), dead = dead_wavelet || silent(w.trace, plan);
     float coherence = traceio::FUNDEF;
+    warn_above_nyquist(s, plan, df);
     if (dead) {
         zero_result(w, plan, nt);
         console::concerning(file_name(dead_wavelet ? s.wavelet : s.decon));
@@ -458,6 +473,7 @@ int tolvane(std::span<const std::string> args) {
         return 0;
     }
     Settings s;
+    nyquist_said = false;
     int positional = 0;
     bool clean = scan(args, s, positional);
     // A cutoff of 0 Hz or below leaves no band to deconvolve in.

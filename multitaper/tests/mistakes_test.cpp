@@ -95,6 +95,25 @@ TEST_F(TolvaneMistakes, AShiftOutsideTheTransformIsRefused) {
     }
 }
 
+// A cutoff above the Nyquist frequency (50 Hz on traces sampled at 20 Hz)
+// once stopped at 10 Hz without a word; USER3 keeps the cutoff as given.
+TEST_F(TolvaneMistakes, ACutoffAboveNyquistIsSaidOnceARun) {
+    const std::string said = " **Cutoff frequency 50 Hz above the Nyquist frequency: the "
+                             "low-pass reaches zero at 10 Hz.\n";
+    const struct {
+        const char* freq;
+        std::string said;
+    } cases[] = {{"2", ""}, {"9.5", ""}, {"50", said}, {"50", said}};
+    for (const auto& c : cases) {
+        const Result r = tolvane({"-freq", c.freq}, job("quiet", "o.sac") + job("quiet", "p.sac"));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.said, c.said) << c.freq;
+        EXPECT_EQ(r.out, dir.path("o.sac") + "\n" + dir.path("p.sac") + "\n");
+        std::filesystem::remove(dir.path("o.sac"));
+        std::filesystem::remove(dir.path("p.sac"));
+    }
+}
+
 // File names without the windows of single mode were once passed over, and
 // the run read an empty job list and ended with status 0.
 TEST_F(TolvaneMistakes, FileNamesNeedTheirMode) {
