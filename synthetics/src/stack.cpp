@@ -100,6 +100,14 @@ void check_layers(const Layers& m, std::string_view file) {
         if (m.qp[i] != 0.0f && m.qs[i] == 0.0f)
             refuse(file, l, "Qp given but Qs is 0 (give both, or Qp = 0 for the defaults)");
     }
+    // Qp = 0 selects the default pair, so a Qs given with it is not used.
+    for (int l = 1; l <= m.n; ++l) {
+        const size_t i = static_cast<size_t>(l - 1);
+        if (m.qp[i] == 0.0f && m.qs[i] != 0.0f)
+            console::err() << "kestrum: warning: model file '" << file << "', layer " << l
+                           << ": Qs " << m.qs[i]
+                           << " given with Qp 0 is not used: Qp = 0 takes Qp 125 and Qs 62.5\n";
+    }
 }
 
 void flatten(Layers& m, std::string_view file) {

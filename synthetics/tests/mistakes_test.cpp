@@ -177,6 +177,35 @@ TEST(KestrumMistakes, ImpliedDecimalsAreTakenAndSaid) {
     EXPECT_EQ(bytes(implied + "_sp.r"), bytes(pointed + "_sp.r"));
 }
 
+// A Qs given with Qp = 0 was replaced by the default pair without a word:
+// said, with the result (the defaults) and status unchanged.
+TEST(KestrumMistakes, QsWithoutQpIsSaidToTakeTheDefaults) {
+    TempDir d;
+    const struct {
+        std::vector<std::vector<double>> layers;
+        std::string said;
+    } cases[] = {
+        {{{6.3, 3.6, 2.8, 35, 0, 0, 0, 0, 0}, {8.1, 4.5, 3.3}}, ""},
+        {{{6.3, 3.6, 2.8, 35, 0, 0, 0, 0, 50}, {8.1, 4.5, 3.3}},
+         "', layer 1: Qs 50 given with Qp 0 is not used: Qp = 0 takes Qp 125 and Qs 62.5\n"},
+        {{{6.3, 3.6, 2.8, 35, 0, 0, 0, 125, 62.5}, {8.1, 4.5, 3.3}}, ""},
+    };
+    std::string first;
+    int k = 0;
+    for (const auto& c : cases) {
+        std::string name = "q"; // built by appending: g++ 12 -O3 misreads "q" + string
+        name += std::to_string(++k) + ".mod";
+        const std::string m = d.write(name, model_text("q", c.layers));
+        Outcome r = run({"-dt", "0.5", "-p", "0.06", "s/km"}, m + "\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string want;
+        if (!c.said.empty()) want.append("kestrum: warning: model file '").append(m).append(c.said);
+        EXPECT_EQ(r.err, want);
+        if (first.empty()) first = bytes(m + "_sp.r");
+        EXPECT_EQ(bytes(m + "_sp.r"), first) << name; // all three are the defaults
+    }
+}
+
 // A P speed below sqrt(4/3) times the S speed (a negative bulk modulus) once
 // gave finite, meaningless traces.
 TEST(KestrumMistakes, ImpossibleEarthsAreRefused) {
