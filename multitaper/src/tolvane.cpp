@@ -286,6 +286,21 @@ void debug_trace(std::string_view label, int nseg, int n, std::string_view file,
     write_debug(file, u);
 }
 
+// The delay turns the result around the transform's span: a shift that is
+// not below the span, or below zero so that zero lag comes round into the
+// output, leaves the output's times off by whole spans.  Said, with the
+// output written as always (runs that rely on it give the same file).
+void warn_wrapped_shift(float shift, int nfft, float dt, int nout) {
+    const float span = static_cast<float>(nfft) * dt;
+    if (shift < span && !(shift < 0.0f && span + shift < static_cast<float>(nout) * dt)) return;
+    const float wrapped = std::fmod(std::fmod(shift, span) + span, span);
+    std::ostringstream why;
+    why << "shift " << shift << " s: zero lag stands at " << wrapped - shift
+        << " s of the output's time axis (the transform spans " << span << " s)";
+    warn(console::Record().text("**Time shift beyond the transform length."));
+    console::err() << console::where(why.str()) << '\n';
+}
+
 bool nyquist_said = false; // the cutoff above the Nyquist frequency, said once a run
 
 // A cutoff above the Nyquist frequency is clamped there (the bins stop at
@@ -397,15 +412,7 @@ void run_job(const Settings& s) {
     // the result would be divided by zero.  Checked last, so that every
     // failure of the traces or windows is reported first.
     if (!(bins >= 0.5f)) refuse("**Cutoff frequency below frequency step - no output.");
-    // The delay turns the result around the transform's span: a shift of a
-    // span or more would put zero lag, and every time of the output, whole
-    // spans away from where the header says.
-    if (const float span = static_cast<float>(nfft) * dt; !(s.shift < span)) {
-        std::ostringstream why;
-        why << "shift " << s.shift << " s: zero lag would stand at "
-            << std::fmod(s.shift, span) - s.shift << " s (the transform spans " << span << " s)";
-        refuse("**Time shift beyond the transform length - no output.", why.str());
-    }
+    warn_wrapped_shift(s.shift, nfft, dt, nt);
     // A dead channel has nothing to deconvolve by or to compare with: its
     // receiver function is zero and its coherence undefined.
     const bool dead_wavelet = silent(w.wavelet, plan), dead = dead_wavelet || silent(w.trace, plan);
@@ -478,9 +485,6 @@ int tolvane(std::span<const std::string> args) {
     bool clean = scan(args, s, positional);
     // A cutoff of 0 Hz or below leaves no band to deconvolve in.
     if (!(s.freq > 0.0f)) console::stop("**Cutoff frequency must be above 0 (-freq).");
-    // Zero lag before the first sample comes round to the end of the
-    // transform, where the header would date it a whole span late.
-    if (!(s.shift >= 0.0f)) console::stop("**Time shift must not be negative (-shift).");
     if (!packed_transform_sound(&numerics::realft))
         console::stop("**WRONG VERSION OF REALFT!!  READ INSTALL NOTES!!");
 

@@ -71,46 +71,28 @@ TEST_F(TolvaneMistakes, DecimalCommasInOptionsAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir.path("o.sac")));
 }
 
-// A shift of the transform's span or more, or below zero, once put zero lag
-// a whole span from where B dates it (the direct wave of -shift 100 at
-// -28 s), with status 0.
-TEST_F(TolvaneMistakes, AShiftOutsideTheTransformIsRefused) {
-    const Result negative = tolvane({"-shift", "-5"}, job("quiet", "o.sac"));
-    EXPECT_EQ(negative.status, 1);
-    EXPECT_EQ(negative.err, "STOP **Time shift must not be negative (-shift).\n");
+// A shift of the transform's span or more, or one below zero that brings
+// zero lag round into the output, put the direct wave a whole span from
+// where B dates it (at -28 s for -shift 100) without a word.  The output is
+// written as it always was (runs may rely on it); the run now says so.
+TEST_F(TolvaneMistakes, AShiftOutsideTheTransformIsSaid) {
+    const std::string said = " **Time shift beyond the transform length.\n";
     const struct {
         const char* shift;
-        const char* said;
+        std::string said;
     } cases[] = {
-        {"100", " **Time shift beyond the transform length - no output.\n"},
-        {"1e9", " **Time shift beyond the transform length - no output.\n"},
+        {"100", said},
+        {"1e9", said},
+        {"-30", said},
         {"30", ""}, // within the span of a 30 s window
+        {"-5", ""}, // zero lag comes round after the output's end
     };
     for (const auto& c : cases) {
         std::filesystem::remove(dir.path("o.sac"));
         const Result r = tolvane({"-freq", "2", "-shift", c.shift}, job("quiet", "o.sac"));
         EXPECT_EQ(r.said, c.said) << c.shift;
-        EXPECT_EQ(r.status, *c.said ? 1 : 0) << r.err;
-        EXPECT_EQ(std::filesystem::exists(dir.path("o.sac")), !*c.said) << c.shift;
-    }
-}
-
-// A cutoff above the Nyquist frequency (50 Hz on traces sampled at 20 Hz)
-// once stopped at 10 Hz without a word; USER3 keeps the cutoff as given.
-TEST_F(TolvaneMistakes, ACutoffAboveNyquistIsSaidOnceARun) {
-    const std::string said = " **Cutoff frequency 50 Hz above the Nyquist frequency: the "
-                             "low-pass reaches zero at 10 Hz.\n";
-    const struct {
-        const char* freq;
-        std::string said;
-    } cases[] = {{"2", ""}, {"9.5", ""}, {"50", said}, {"50", said}};
-    for (const auto& c : cases) {
-        const Result r = tolvane({"-freq", c.freq}, job("quiet", "o.sac") + job("quiet", "p.sac"));
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.said, c.said) << c.freq;
-        EXPECT_EQ(r.out, dir.path("o.sac") + "\n" + dir.path("p.sac") + "\n");
-        std::filesystem::remove(dir.path("o.sac"));
-        std::filesystem::remove(dir.path("p.sac"));
+        EXPECT_TRUE(std::filesystem::exists(dir.path("o.sac"))) << c.shift;
     }
 }
 

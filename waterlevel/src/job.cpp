@@ -222,15 +222,18 @@ int output_count(const Settings& s, float dt, int nfft) {
 
 // The delay turns the result around the transform's span: a shift that is
 // not below the span, or so far below zero that zero lag comes round into
-// the output, would leave every time of the output wrong by whole spans.
-void check_shift(float tdelay, int nfft, float dt, int nout) {
+// the output, leaves the output's times off by whole spans.  Said, with the
+// output written as always (runs that rely on it give the same file).
+void warn_wrapped_shift(float tdelay, int nfft, float dt, int nout) {
     const float span = static_cast<float>(nfft) * dt;
     if (tdelay < span && !(tdelay < 0.0f && span + tdelay < static_cast<float>(nout) * dt)) return;
     const float wrapped = std::fmod(std::fmod(tdelay, span) + span, span);
     std::ostringstream why;
-    why << "shift " << tdelay << " s: zero lag would stand at " << wrapped - tdelay
-        << " s (the transform spans " << span << " s)";
-    refuse("**Time shift beyond the transform length - no output.", why.str());
+    why << "shift " << tdelay << " s: zero lag stands at " << wrapped - tdelay
+        << " s of the output's time axis (the transform spans " << span << " s)";
+    console::err() << console::Record().text("**Time shift beyond the transform length.").str()
+                   << '\n'
+                   << console::where(why.str()) << '\n';
 }
 
 } // namespace
@@ -323,7 +326,7 @@ void process_job(const Settings& s, const Names& names) {
     }
 
     const int nout = command_line ? npts : output_count(s, w.delta, nfft);
-    check_shift(s.tdelay, nfft, w.delta, nout);
+    warn_wrapped_shift(s.tdelay, nfft, w.delta, nout);
     const std::span<const float> result(buf.trace.data(), static_cast<std::size_t>(nout));
     if (!std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
         refuse("**Result is not finite - check the input traces.");
