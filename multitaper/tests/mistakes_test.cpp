@@ -81,10 +81,7 @@ TEST_F(TolvaneMistakes, AShiftOutsideTheTransformIsSaid) {
         const char* shift;
         std::string said;
     } cases[] = {
-        {"100", said},
-        {"1e9", said},
-        {"-30", said},
-        {"30", ""}, // within the span of a 30 s window
+        {"100", said}, {"1e9", said}, {"-30", said}, {"30", ""}, // within the span of a 30 s window
         {"-5", ""}, // zero lag comes round after the output's end
     };
     for (const auto& c : cases) {
