@@ -3,6 +3,7 @@
 
 #include "console/console.hpp"
 #include "rfkit/reftime.hpp"
+#include "tracefail.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
@@ -98,7 +99,7 @@ bool write_component(const std::vector<float>& y, float begin, float dt, double 
     errno = 0;
     traceio::wsac0(name, {}, y, nerr);
     if (nerr == 0) return true;
-    why = errno != 0 ? console::system_reason(errno) : std::string(traceio::error_text(nerr));
+    why = write_failure(nerr, errno);
     return false;
 }
 

@@ -5,11 +5,13 @@
 #include "rfkit/moveout.hpp"
 #include "rfkit/rfkit.hpp"
 #include "rfkit/rfset.hpp"
+#include "tracefail.hpp"
 #include "traceio/errors.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
 
 #include <array>
+#include <cerrno>
 #include <ostream>
 
 namespace rfkit {
@@ -119,10 +121,11 @@ int stack(std::span<const std::string> args) {
 
     stack_header(g.used.front().name, *s, r.p0, r.dz > 0, one_station(g.used));
     int nerr = 0;
+    errno = 0;
     traceio::wsac0(r.output, {}, s->samples, nerr);
     if (nerr != 0) {
         console::err() << tool << ": cannot write '" << r.output
-                       << "': " << traceio::error_text(nerr) << " (error " << nerr << ")\n";
+                       << "': " << write_failure(nerr, errno) << " (error " << nerr << ")\n";
         return 1;
     }
     console::out() << r.output << ": " << s->count << " receiver functions stacked\n";

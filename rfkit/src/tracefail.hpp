@@ -1,4 +1,4 @@
-// Why a trace file could not be read, in words for a message.
+// Why a trace file could not be read or written, in words for a message.
 #pragma once
 
 #include "console/console.hpp"
@@ -16,6 +16,13 @@ inline std::string read_failure(int nerr, int error) {
     if ((nerr == traceio::ERR_OPEN || nerr == traceio::ERR_DENIED) && error != 0)
         return console::system_reason(error);
     return std::string(traceio::error_text(nerr));
+}
+
+// The reason a trace could not be written: the system's words where the
+// writer left errno set (no such folder, no permission, disk full), else
+// the library's.
+inline std::string write_failure(int nerr, int error) {
+    return error != 0 ? console::system_reason(error) : std::string(traceio::error_text(nerr));
 }
 
 // True when the header a reader has just loaded is a trace's: its version

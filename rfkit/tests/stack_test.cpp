@@ -105,6 +105,11 @@ TEST(RfkitStack, RefusesWhatItCannotStackAndNamesWhatItLeavesOut) {
          1,
          "left out '" + dir.path("none.sac") + "': no such file",
          true},
+        // Once "cannot open or create the file (error 101)", the cause unsaid.
+        {{"stack", "-o", dir.path("no/out.sac"), rfs[0], rfs[1]},
+         1,
+         "cannot write '" + dir.path("no/out.sac") + "': No such file or directory",
+         false},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(out);
