@@ -81,6 +81,25 @@ bool read_layers(std::string_view file, Layers& m) {
                  m.vs_bottom, m.rho_bottom, m.qp, m.qs);
 }
 
+// Quality factors that are taken but look mistaken: a Qs given with Qp = 0
+// (which selects the default pair, so the Qs is not used), and a Q below 1,
+// attenuation so strong that it is more likely 1/Q typed in place of Q.
+// Said; the model is used as read.
+void warn_about_q(const Layers& m, std::string_view file) {
+    for (int l = 1; l <= m.n; ++l) {
+        const size_t i = static_cast<size_t>(l - 1);
+        const float qp = m.qp[i], qs = m.qs[i];
+        if (qp == 0.0f && qs != 0.0f)
+            console::err() << "kestrum: warning: model file '" << file << "', layer " << l
+                           << ": Qs " << qs
+                           << " given with Qp 0 is not used: Qp = 0 takes Qp 125 and Qs 62.5\n";
+        else if (qp != 0.0f && (qp < 1.0f || qs < 1.0f))
+            console::err() << "kestrum: warning: model file '" << file << "', layer " << l
+                           << ": Qp " << qp << ", Qs " << qs
+                           << ": a quality factor below 1 (1/Q given in place of Q?)\n";
+    }
+}
+
 void check_layers(const Layers& m, std::string_view file) {
     for (int l = 1; l <= m.n; ++l) {
         size_t i = static_cast<size_t>(l - 1);
@@ -100,14 +119,7 @@ void check_layers(const Layers& m, std::string_view file) {
         if (m.qp[i] != 0.0f && m.qs[i] == 0.0f)
             refuse(file, l, "Qp given but Qs is 0 (give both, or Qp = 0 for the defaults)");
     }
-    // Qp = 0 selects the default pair, so a Qs given with it is not used.
-    for (int l = 1; l <= m.n; ++l) {
-        const size_t i = static_cast<size_t>(l - 1);
-        if (m.qp[i] == 0.0f && m.qs[i] != 0.0f)
-            console::err() << "kestrum: warning: model file '" << file << "', layer " << l
-                           << ": Qs " << m.qs[i]
-                           << " given with Qp 0 is not used: Qp = 0 takes Qp 125 and Qs 62.5\n";
-    }
+    warn_about_q(m, file);
 }
 
 void flatten(Layers& m, std::string_view file) {
