@@ -331,6 +331,14 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
         p_rel = *picked;
         out.picked = true;
         out.pick = s.pick;
+        // Residuals of P against a 1-D Earth stay within a few seconds; a
+        // pick much further off is more likely another phase's (an S pick
+        // left in A).  Taken as given, and said.
+        constexpr double far_from_prediction = 10; // s
+        if (out.has_prediction && std::abs(*picked - out.predicted) > far_from_prediction)
+            add_note(out, "the pick (" + pick_name(s.pick) + ") lies " +
+                              fixed(*picked - out.predicted, 1) +
+                              " s from the P iasp91 predicts: a pick of another phase?");
         if (!out.has_slowness)
             add_note(out, "no ray parameter (USER0): the " +
                               std::string(out.has_distance ? "source depth EVDP" : "distance") +

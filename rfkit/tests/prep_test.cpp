@@ -306,6 +306,29 @@ TEST(Prep, PickBackAzimuthAndDownwardVerticalGiveTheSameTraces) {
     EXPECT_EQ(iztype, "IT3");
 }
 
+// A pick far from the predicted P (an S pick left in A) was taken without a
+// word: it is still taken, and said; a pick a few seconds off is not.
+TEST(Prep, APickFarFromThePredictedPIsSaid) {
+    const struct {
+        double offset; // s after the predicted P
+        bool said;
+    } cases[] = {{2, false}, {-9, false}, {15, true}, {-40, true}};
+    int hours = 0;
+    for (const auto& c : cases) {
+        TempDir dir;
+        Event ev(hours++);
+        for (Component& x : ev.c) x.edit = [&] { set("a", static_cast<float>(ev.p + c.offset)); };
+        const auto files = ev.write(dir.path());
+        const Outcome o = run(
+            {"prep", "-o", dir.path("out"), "-window", "-10", "20", files[0], files[1], files[2]});
+        EXPECT_EQ(o.status, 0) << o.err;
+        const bool said = o.err.find("s from the P iasp91 predicts: a pick of another phase?") !=
+                          std::string::npos;
+        EXPECT_EQ(said, c.said) << c.offset << ": " << o.err;
+        EXPECT_TRUE(std::filesystem::exists(dir.path("out") + "/" + ev.stem() + ".r"));
+    }
+}
+
 // Every kind of bad input leaves its event out with a message naming the
 // event, the files and the fault; nothing of it is written, the good event
 // after it is prepared, and the run ends with status 1.
