@@ -6,6 +6,7 @@
 #include "console/outputs.hpp"
 #include "multitaper/spectra.hpp"
 #include "numerics/condition.hpp"
+#include "numerics/delay.hpp"
 #include "numerics/parse.hpp"
 #include "numerics/realft.hpp"
 #include "traceio/header.hpp"
@@ -286,19 +287,14 @@ void debug_trace(std::string_view label, int nseg, int n, std::string_view file,
     write_debug(file, u);
 }
 
-// The delay turns the result around the transform's span: a shift that is
-// not below the span, or below zero so that zero lag comes round into the
-// output, leaves the output's times off by whole spans.  Said, with the
-// output written as always (runs that rely on it give the same file).
+// A circular delay that misdates zero lag (numerics::misdated_zero_lag) is
+// said, with the output written as always (runs that rely on it give the
+// same file).
 void warn_wrapped_shift(float shift, int nfft, float dt, int nout) {
-    const float span = static_cast<float>(nfft) * dt;
-    if (shift < span && !(shift < 0.0f && span + shift < static_cast<float>(nout) * dt)) return;
-    const float wrapped = std::fmod(std::fmod(shift, span) + span, span);
-    std::ostringstream why;
-    why << "shift " << shift << " s: zero lag stands at " << wrapped - shift
-        << " s of the output's time axis (the transform spans " << span << " s)";
+    const std::string why = numerics::misdated_zero_lag(shift, nfft, dt, nout);
+    if (why.empty()) return;
     warn(console::Record().text("**Time shift beyond the transform length."));
-    console::err() << console::where(why.str()) << '\n';
+    console::err() << console::where(why) << '\n';
 }
 
 bool nyquist_said = false; // the cutoff above the Nyquist frequency, said once a run

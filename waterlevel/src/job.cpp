@@ -3,6 +3,7 @@
 #include "console/console.hpp"
 #include "console/outputs.hpp"
 #include "numerics/condition.hpp"
+#include "numerics/delay.hpp"
 #include "numerics/fft.hpp"
 #include "traceio/header.hpp"
 #include "traceio/sacfile.hpp"
@@ -220,20 +221,15 @@ int output_count(const Settings& s, float dt, int nfft) {
     return static_cast<int>(std::lround(r));
 }
 
-// The delay turns the result around the transform's span: a shift that is
-// not below the span, or so far below zero that zero lag comes round into
-// the output, leaves the output's times off by whole spans.  Said, with the
-// output written as always (runs that rely on it give the same file).
+// A circular delay that misdates zero lag (numerics::misdated_zero_lag) is
+// said, with the output written as always (runs that rely on it give the
+// same file).
 void warn_wrapped_shift(float tdelay, int nfft, float dt, int nout) {
-    const float span = static_cast<float>(nfft) * dt;
-    if (tdelay < span && !(tdelay < 0.0f && span + tdelay < static_cast<float>(nout) * dt)) return;
-    const float wrapped = std::fmod(std::fmod(tdelay, span) + span, span);
-    std::ostringstream why;
-    why << "shift " << tdelay << " s: zero lag stands at " << wrapped - tdelay
-        << " s of the output's time axis (the transform spans " << span << " s)";
+    const std::string why = numerics::misdated_zero_lag(tdelay, nfft, dt, nout);
+    if (why.empty()) return;
     console::err() << console::Record().text("**Time shift beyond the transform length.").str()
                    << '\n'
-                   << console::where(why.str()) << '\n';
+                   << console::where(why) << '\n';
 }
 
 } // namespace
