@@ -48,7 +48,11 @@ echo "== rfkit stack: moved to 0.06 s/km through iasp91, and against depth"
 "$bin/rfkit" stack -o hk-stack.sac p*.rf
 "$bin/rfkit" stack -depth 0.5 -o hk-depth.sac p*.rf
 
-if [ "${RF_DEMO_PLOT:-yes}" = no ] || ! command -v gmt >/dev/null 2>&1; then
+if [ "${RF_DEMO_PLOT:-yes}" = no ]; then
+    exit "$status"
+fi
+if ! command -v gmt >/dev/null 2>&1; then
+    echo "GMT is not installed: no H-kappa picture (install the 'gmt' package for one)."
     exit "$status"
 fi
 # The stack normalised to its maximum, the maximum marked, and the curves on

@@ -98,6 +98,7 @@ int run(const std::function<int()>& body) {
     std::signal(SIGPIPE, SIG_IGN);
     // Nothing of an earlier run in the same process (tests drive many).
     clear_debug_failures();
+    concerning({});
     int status = 1;
     try {
         status = body();

@@ -280,8 +280,11 @@ TEST(JobLines, PauseSkipsTheJobInsteadOfReadingTheJobList) {
 
 TEST(Skip, OutsideAJobListEndsTheRun) {
     Redirect r;
-    console::concerning("out.sac");
-    EXPECT_EQ(console::run([]() -> int { console::skip(" **Trouble writing out.sac"); }), 1);
+    EXPECT_EQ(console::run([]() -> int {
+                  console::concerning("out.sac");
+                  console::skip(" **Trouble writing out.sac");
+              }),
+              1);
     console::concerning("");
     EXPECT_EQ(r.err.str(), " **Trouble writing out.sac\n  file 'out.sac'\n");
 }

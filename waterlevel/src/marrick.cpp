@@ -218,6 +218,17 @@ int marrick(std::span<const std::string> args) {
     }
     CommandLine cl = read_command_line(args);
     cl.settings.input_list = cl.positional < 3;
+    // A fourth name is the conv. file only with -convolve; without it the
+    // name would be passed over (a convolution meant and not made).
+    if (cl.positional == 4 && !cl.settings.oconv) {
+        console::err() << console::Record()
+                              .text("**Fourth file name " +
+                                    std::string(console::upto_blank(cl.names.slot[3])) +
+                                    " is not used without -convolve.")
+                              .str()
+                       << '\n';
+        cl.complained = true;
+    }
     if (cl.settings.input_list) check_mode(cl);
     check_gauss(cl.settings);
     int status = 0;

@@ -303,7 +303,13 @@ TEST_F(Marrick, FailureMessagesAndStatuses) {
         {cl(w, w, {"-convolve", long_trace}), "STOP **File too long, shorten it.\n", 1},
         {cl(w, fast), "STOP **Sample rate mismatch.\n", 1},
         {cl(w, w, {"-convolve", fast}), "STOP **Sample rate mismatch.\n", 1},
-        {cl(w, w, {"extra", "more"}), " **Dont understand more, skipping.\n", 1},
+        {cl(w, w, {"extra", "more"}),
+         " **Dont understand more, skipping.\n **Fourth file name extra is not used without "
+         "-convolve.\n",
+         1},
+        // A fourth name without -convolve was passed over without a word.
+        {cl(w, w, {"extra"}), " **Fourth file name extra is not used without -convolve.\n", 1},
+        {cl(w, w, {"extra", "-convolve", w}), "", 0},
         {run({w, w, out}), "STOP **Nonsense wavelet start/end values.\n", 1},
         {run({"-wl", "abc"}), " **Invalid water level.\n", 1},
         {run({"-pars", "0.1"}), " **Invalid water level & Gauss width.\n", 1},
