@@ -173,7 +173,7 @@ TEST(Replacement, SignalsDuringAWriteLeaveNoTemporaryFile) {
         if (child == 0) {
             detail::unnamed_temporaries = !c.named;
             std::signal(c.sig, SIG_DFL);
-            // Long enough (64 MB in 512-byte pieces) to be caught in the act.
+            // Long enough (64 MB) to be caught in the act.
             std::vector<float> y(16'000'000, 1.0f);
             (void)!::write(ready[1], "go", 2);
             int e = 0;
@@ -194,8 +194,14 @@ TEST(Replacement, SignalsDuringAWriteLeaveNoTemporaryFile) {
         ::kill(child, c.sig);
         int status = 0;
         ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "signal " << c.sig;
         EXPECT_EQ(s.entries(), std::vector<std::string>{"out.sac"}) << "signal " << c.sig;
+        // An unnamed temporary cannot be watched for: on a fast machine the
+        // write may be over before the signal, and the new file whole.
+        if (!c.named && WIFEXITED(status) && WEXITSTATUS(status) == 3) {
+            EXPECT_EQ(slurp(target).size(), 632u + 16'000'000u * 4u);
+            continue;
+        }
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << "signal " << c.sig;
         EXPECT_EQ(slurp(target), (Bytes{'o', 'l', 'd'}));
     }
 }
