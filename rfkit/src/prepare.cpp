@@ -198,6 +198,18 @@ bool prepare(const std::array<std::string, 3>& files, const PrepSettings& s, Pre
         why = "no station name (KSTNM)";
         return false;
     }
+    // The band and instrument letters before the orientation (BH of BHZ):
+    // components of two sensors of one station have their own responses.
+    const auto sensor = [](const Recording& r) {
+        return r.channel.size() > 1 ? r.channel.substr(0, r.channel.size() - 1) : std::string();
+    };
+    for (const Recording& r : rec) {
+        if (!sensor(z).empty() && !sensor(r).empty() && sensor(r) != sensor(z)) {
+            why = "the files are of different sensors (channels " + z.channel + " and " +
+                  r.channel + ")";
+            return false;
+        }
+    }
     const auto field = [&](double Recording::*m, double tol, const char* what) {
         std::array<double, 3> v{rec[0].*m, rec[1].*m, rec[2].*m};
         std::optional<double> first;

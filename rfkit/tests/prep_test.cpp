@@ -347,6 +347,9 @@ TEST(Prep, BadInputLeavesOutItsEventAlone) {
     const std::vector<Case> cases = {
         {"other station", [](Event& ev) { ev.c[1].edit = [] { set_text("kstnm", "PB02"); }; },
          "different stations (CX.PB01 and CX.PB02)"},
+        // Once prepared together: a broadband vertical with high-gain horizontals.
+        {"other sensor", [](Event& ev) { ev.c[1].edit = [] { set_text("kcmpnm", "HHN"); }; },
+         "different sensors (channels BHZ and HHN)"},
         {"other event", [](Event& ev) { ev.c[2].edit = [] { set("o", 60); }; },
          "disagree on the origin time O"},
         {"other sampling", [](Event& ev) { ev.c[1].dt = 0.1f; }, "different sample intervals"},
