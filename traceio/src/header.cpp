@@ -10,8 +10,33 @@
 namespace traceio {
 namespace detail {
 
-NumericHeader cmhdr;
-TextHeader kmhdr;
+namespace {
+
+// The store as newhdr leaves it.  The store starts so, too: a header set
+// field by field or written before any newhdr or rsac1 is a valid trace
+// header (NVHDR 6, LEVEN true, NPTS undefined until set), not one of zeros
+// that no reader takes for a trace.
+constexpr NumericHeader fresh_numeric() {
+    NumericHeader h;
+    h.fhdr.fill(FUNDEF);
+    h.nhdr.fill(IUNDEF);
+    h.ihdr.fill(IUNDEF);
+    h.lhdr = {1, 0, 1, 1, 0}; // LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5
+    h.nhdr[n::nvhdr] = NVHDR_CURRENT;
+    h.ihdr[i::iftype] = ITIME;
+    return h;
+}
+
+constexpr TextHeader fresh_text() {
+    TextHeader t;
+    for (auto& slot : t.khdr) std::copy_n(KUNDEF.begin(), slot.size(), slot.begin());
+    return t;
+}
+
+} // namespace
+
+constinit NumericHeader cmhdr = fresh_numeric();
+constinit TextHeader kmhdr = fresh_text();
 
 void ensure_initialised() {
     if (!cmhdr.initialised) {
@@ -67,13 +92,10 @@ void inilhf() {
 
 void newhdr() {
     detail::ensure_initialised();
-    cmhdr.fhdr.fill(FUNDEF);
-    cmhdr.nhdr.fill(IUNDEF);
-    cmhdr.ihdr.fill(IUNDEF);
-    for (auto& slot : kmhdr.khdr) fill_slot(slot, KUNDEF);
-    cmhdr.lhdr = {1, 0, 1, 1, 0}; // LEVEN, LPSPOL, LOVROK, LCALDA, LHDR5
-    cmhdr.nhdr[detail::n::nvhdr] = NVHDR_CURRENT;
-    cmhdr.ihdr[detail::i::iftype] = detail::ITIME;
+    const bool initialised = cmhdr.initialised;
+    cmhdr = detail::fresh_numeric();
+    cmhdr.initialised = initialised;
+    kmhdr = detail::fresh_text();
 }
 
 void setfhv(std::string_view name, float value, int& nerr) {

@@ -14,7 +14,7 @@ struct NumericHeader {
     std::array<std::int32_t, 15> nhdr{};
     std::array<std::int32_t, 20> ihdr{};
     std::array<std::int32_t, 5> lhdr{};
-    bool initialised = false; // set by inihdr; all words are zero before
+    bool initialised = false; // set by inihdr
 };
 
 // The 24 character slots of 8 characters, in file order.

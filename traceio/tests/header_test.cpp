@@ -1,8 +1,12 @@
 // Header store, named access and the text routines behind the lookup.
+#include "scratch.hpp"
 #include "traceio/header.hpp"
+#include "traceio/sacfile.hpp"
 #include "traceio/textutil.hpp"
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -210,4 +214,70 @@ TEST(TextRoutines, TrimmedDropsOnlyTrailingBlanks) {
         {"tab\t", "tab\t"},
     }};
     for (const auto& [in, out] : cases) EXPECT_EQ(trimmed(in), out) << '"' << in << '"';
+}
+
+// Fault pinned: the store began as words of zeros, not as a fresh header, so
+// a header set field by field without newhdr (or none at all) was written
+// with NVHDR 0 and LEVEN false, error 0, into a file every reader refuses.
+// Each case runs in a process of its own (the store is per process): the
+// child re-executes the test binary, so no earlier test has touched it.
+TEST(HeaderStore, StoreStartsAsAFreshHeader) {
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* what;
+        bool (*check)();
+    };
+    const Case cases[] = {
+        {"fields read before any header are undefined",
+         [] {
+             int e1 = 0, e2 = 0, e3 = 0;
+             float b = 0;
+             std::string k;
+             getfhv("b", b, e2);
+             getkhv("kstnm", k, e3);
+             getnhv("npts", e1, e1);
+             return integer("npts") == IUNDEF && b == FUNDEF && e2 == ERR_UNDEFINED &&
+                    e3 == ERR_UNDEFINED && k == "-12345" && integer("nvhdr") == NVHDR_CURRENT;
+         }},
+        {"fields set without newhdr make a trace header",
+         [] {
+             int e = 0;
+             bool leven = false;
+             std::string type;
+             setnhv("npts", 10, e);
+             getlhv("leven", leven, e);
+             getihv("iftype", type, e);
+             return leven && type == "ITIME" && real("delta") == FUNDEF && integer("npts") == 10 &&
+                    text("kstnm") == "-12345";
+         }},
+        {"a write before any header is refused, not a file of zeros",
+         [] {
+             traceio_test::Scratch dir;
+             const std::array<float, 4> y{1, 2, 3, 4};
+             int e = 0;
+             wsac0(dir.path("none.sac"), {}, y, e);
+             return e == ERR_WRITE && !std::filesystem::exists(dir.path("none.sac"));
+         }},
+        {"a header set field by field is written as a readable trace",
+         [] {
+             traceio_test::Scratch dir;
+             const std::array<float, 4> y{1, 2, 3, 4};
+             int e = 0, n = 0;
+             setnhv("npts", 4, e);
+             setfhv("delta", 0.5f, e);
+             setfhv("b", 0.0f, e);
+             wsac0(dir.path("set.sac"), {}, y, e);
+             if (e != 0) return false;
+             std::array<float, 4> back{};
+             float b = 1, delta = 0;
+             rsac1(dir.path("set.sac"), back, n, b, delta, 4, e);
+             return e == 0 && n == 4 && back == y && delta == 0.5f;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EXIT(std::exit(c.check() ? 0 : 1), testing::ExitedWithCode(0), "");
+    }
+    GTEST_FLAG_SET(death_test_style, style);
 }

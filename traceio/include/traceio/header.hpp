@@ -4,7 +4,9 @@
 // are ignored.  Every routine with an error argument sets it to 0 on entry;
 // the errors (errors.hpp) are ERR_NO_FIELD, no field of that name and kind,
 // and ERR_UNDEFINED, the field holds its undefined value.  Not thread-safe:
-// a process has one store.
+// a process has one store.  The store starts as newhdr leaves it, so fields
+// set without a newhdr (or rsac1) first still make a trace header; written
+// before NPTS is set, it is refused (wsac0: ERR_WRITE, NPTS undefined).
 #pragma once
 
 #include "traceio/errors.hpp"
