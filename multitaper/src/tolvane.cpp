@@ -311,6 +311,21 @@ void warn_above_nyquist(const Settings& s, const Plan& plan, float df) {
     nyquist_said = true;
 }
 
+// The spectra are dated from the starts of their own windows: with a
+// wavelet window that starts later than the decon window, an arrival at the
+// same time in both traces comes out that much earlier than zero lag (later
+// for an earlier start).  Said, with the output written as always (runs
+// that rely on it give the same file).
+void warn_window_starts(const Settings& s) {
+    if (s.decon_start == s.wavelet_start) return;
+    std::ostringstream why;
+    why << "decon window from " << s.decon_start << " s, wavelet window from " << s.wavelet_start
+        << " s: an arrival at one time in both traces stands at " << s.wavelet_start - s.decon_start
+        << " s of the output's time axis";
+    warn(console::Record().text("**Wavelet and decon windows start at different times."));
+    console::err() << console::where(why.str()) << '\n';
+}
+
 void condition(std::span<float> x, int n) {
     numerics::demean(x, n);
     numerics::dtrend(x, n);
@@ -409,6 +424,7 @@ void run_job(const Settings& s) {
     // failure of the traces or windows is reported first.
     if (!(bins >= 0.5f)) refuse("**Cutoff frequency below frequency step - no output.");
     warn_wrapped_shift(s.shift, nfft, dt, nt);
+    warn_window_starts(s);
     // A dead channel has nothing to deconvolve by or to compare with: its
     // receiver function is zero and its coherence undefined.
     const bool dead_wavelet = silent(w.wavelet, plan), dead = dead_wavelet || silent(w.trace, plan);
