@@ -38,12 +38,18 @@ constexpr int dataWord = detail::header_words;          // first sample at word 
 using NumericBytes = std::array<std::byte, numericBytes>;
 using HeaderBytes = std::array<std::byte, detail::header_bytes>;
 
-// A file was written little-endian when its version word reads 6 only in
-// that order; anything else is taken as big-endian.
+// Header versions whose first 158 words are laid out alike: 6, and 7, which
+// only adds a block of double-precision values after the samples.
+bool known_version(std::uint32_t word) {
+    return word == NVHDR_CURRENT || word == 7;
+}
+
+// A file was written little-endian when its version word reads 6 (or 7) only
+// in that order; anything else is taken as big-endian.
 bool written_little(const std::byte* numeric) {
     const std::byte* version = numeric + 4 * (70 + nh::nvhdr);
-    return detail::load_word(version, false) != NVHDR_CURRENT &&
-           detail::load_word(version, true) == NVHDR_CURRENT;
+    return !known_version(detail::load_word(version, false)) &&
+           known_version(detail::load_word(version, true));
 }
 
 // Numeric header words from file bytes into the store.

@@ -633,3 +633,43 @@ TEST(ByteOrder, SwapRoutines) {
         EXPECT_EQ(h[1], 0x0304);
     }
 }
+
+// Fault pinned: a little-endian file of header version 7 (6's layout with
+// double-precision values after the samples) was taken for big-endian, since
+// only a version word of 6 told the order: its header and samples were read
+// byte-reversed, garbage with error 0.  Versions 6 and 7 in either order.
+TEST(TraceRead, ByteOrderIsToldByVersionsSixAndSeven) {
+    Scratch s;
+    const std::vector<float> y{1.0f, -2.0f, 1e6f};
+    newhdr();
+    set_int("npts", 3);
+    set_float("delta", 0.01f);
+    set_float("b", 1.5f);
+    int e = 0;
+    wsac0(s.path("be.sac"), {}, y, e);
+    ASSERT_EQ(e, 0);
+    const Bytes big = slurp(s.path("be.sac"));
+    const struct {
+        const char* what;
+        int version;
+        bool little;
+    } cases[] = {
+        {"6 big", 6, false}, {"6 little", 6, true}, {"7 big", 7, false}, {"7 little", 7, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes v = big;
+        v[4 * 76 + 3] = static_cast<std::uint8_t>(c.version); // NVHDR, big-endian
+        spit(s.path("t.sac"), c.little ? to_little_endian(v) : v);
+        newhdr();
+        std::vector<float> r(3);
+        int n = 0;
+        float b = 0, d = 0;
+        rsac1(s.path("t.sac"), r, n, b, d, 3, e);
+        EXPECT_EQ(e, 0);
+        EXPECT_EQ(n, 3);
+        EXPECT_EQ(r, y);
+        EXPECT_EQ(b, 1.5f);
+        EXPECT_EQ(d, 0.01f);
+        EXPECT_EQ(get_int("nvhdr"), c.version);
+    }
+}
