@@ -326,6 +326,31 @@ void warn_window_starts(const Settings& s) {
     console::err() << console::where(why.str()) << '\n';
 }
 
+// Why a result came out not finite, where the traces tell: a sample that is
+// not a number, or amplitudes beyond what single-precision spectra hold (the
+// coherence multiplies four amplitudes, which overflows near 1e10 and
+// underflows near 1e-11).  Empty when neither explains it.
+std::string not_finite_reason(std::span<const float> wavelet, std::span<const float> trace) {
+    const std::pair<std::span<const float>, const char*> traces[] = {{wavelet, "wavelet"},
+                                                                     {trace, "decon"}};
+    for (const auto& [y, which] : traces) {
+        float peak = 0.0f;
+        for (float v : y) {
+            if (!std::isfinite(v))
+                return std::string("a sample of the ") + which + " trace is not a number";
+            peak = std::max(peak, std::fabs(v));
+        }
+        if (peak > 0.0f && (peak < 1e-8f || peak > 1e8f)) {
+            std::ostringstream why;
+            why << "the " << which << " trace's largest amplitude is " << peak << ", too "
+                << (peak < 1.0f ? "small" : "large")
+                << " for single-precision spectra: scale the traces (to nm/s, for instance)";
+            return why.str();
+        }
+    }
+    return {};
+}
+
 void condition(std::span<float> x, int n) {
     numerics::demean(x, n);
     numerics::dtrend(x, n);
@@ -446,7 +471,9 @@ void run_job(const Settings& s) {
     const auto result = u.first(static_cast<std::size_t>(nt));
     if (!std::isfinite(coherence) ||
         !std::all_of(result.begin(), result.end(), [](float x) { return std::isfinite(x); }))
-        refuse("**Result is not finite - check the input traces.");
+        refuse("**Result is not finite - check the input traces.",
+               not_finite_reason(std::span(st.wavelet).first(static_cast<std::size_t>(nw)),
+                                 std::span(st.trace).first(static_cast<std::size_t>(nlen))));
     set_header(-s.shift, nt);
     traceio::setfhv("user2", coherence, nerr);
     traceio::setfhv("user3", s.freq, nerr);

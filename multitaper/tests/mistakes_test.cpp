@@ -145,6 +145,27 @@ TEST_F(TolvaneMistakes, WindowsOutsideTheirTraceAreNamed) {
                          z + "'\n");
 }
 
+// Traces in units that make amplitudes of 1e-12 or 1e10 overflow or
+// underflow the single-precision spectra; the message once left the user
+// to guess why the result was not finite.
+TEST_F(TolvaneMistakes, AmplitudesSpectraCannotHoldAreNamed) {
+    const struct {
+        float scale;
+        const char* why;
+    } cases[] = {{1e-12f, "too small for single-precision spectra"},
+                 {1e10f, "too large for single-precision spectra"}};
+    for (const auto& c : cases) {
+        testing_support::Records rec = testing_support::make_records(1e-3f);
+        for (float& v : rec.vertical) v *= c.scale;
+        for (float& v : rec.radial) v *= c.scale;
+        ASSERT_TRUE(write_records(rec, dir.path("scaled")));
+        const Result r = tolvane({"-freq", "2"}, job("scaled", "o.sac"));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.said, " **Result is not finite - check the input traces.\n") << c.scale;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+}
+
 // Traces 4 s apart get a taper too short for three tapers, and the taper
 // design pauses.  The answer was once read from the job list: the next job
 // line was eaten, or a line "go" resumed with an invalid taper design.
