@@ -11,8 +11,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace rfkit {
 
@@ -119,6 +121,53 @@ bool is_an_input(const std::string& out, const std::array<std::string, 3>& input
     return false;
 }
 
+bool is_a_directory(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A device or a named pipe under the name is written in place, as the trace
+// library writes it; anything else is replaced.
+bool written_in_place(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode));
+}
+
+// A hidden name beside `name` for its new file until the event is complete;
+// the process number keeps runs at the same time apart.
+std::string staging_name(const std::string& name) {
+    static unsigned serial = 0;
+    const auto slash = name.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    return dir + "." + name.substr(dir.size()) + "." + std::to_string(::getpid()) + "." +
+           std::to_string(serial++) + ".part";
+}
+
+// The new file keeps the permission bits of the one it replaces.
+void keep_mode(const std::string& name, const std::string& staged) {
+    struct stat st {};
+    if (!staged.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::chmod(staged.c_str(), st.st_mode & 07777);
+}
+
+// Holds SIGINT, SIGTERM, SIGHUP and SIGXFSZ while alive; one that comes
+// meanwhile acts when it ends.
+class Interrupts {
+  public:
+    Interrupts() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&set, s);
+        ::sigprocmask(SIG_BLOCK, &set, &saved_);
+    }
+    ~Interrupts() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+    Interrupts(const Interrupts&) = delete;
+    Interrupts& operator=(const Interrupts&) = delete;
+
+  private:
+    sigset_t saved_;
+};
+
 } // namespace
 
 std::string event_stem(const Prepared& p) {
@@ -144,6 +193,11 @@ bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, 
             why = "the output '" + out + "' would replace the input '" + in + "'";
             return false;
         }
+    for (const std::string& out : names)
+        if (is_a_directory(out)) {
+            why = "'" + out + "' could not be written: " + console::system_reason(EISDIR);
+            return false;
+        }
     if (!event_header(p, why)) return false;
 
     const float dt = static_cast<float>(p.delta);
@@ -152,17 +206,35 @@ bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, 
     const std::array<double, 3> cmpaz{0, p.radial_azimuth, p.transverse_azimuth};
     const std::array<double, 3> cmpinc{0, 90, 90};
     const std::array<std::string, 3> channel{prefix + "Z", prefix + "R", prefix + "T"};
+    // The three files are written whole beside their names and put in place
+    // together once all are written: a full disk or a signal half-way through
+    // an event leaves its older files as they were, never a mix of old and
+    // new or one of them gone.  The signals wait for the event to be done.
+    const Interrupts held;
+    std::array<std::string, 3> staged;
+    const auto give_up = [&](std::size_t upto) {
+        for (std::size_t k = 0; k < upto; ++k)
+            if (!staged[k].empty()) std::remove(staged[k].c_str());
+    };
     for (std::size_t c = 0; c < 3; ++c) {
-        // Each file is replaced whole (wsac0); when one fails, those of this
-        // event written before it go too, so that the event has all or none.
+        staged[c] = written_in_place(names[c]) ? std::string() : staging_name(names[c]);
         std::string reason;
-        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c], names[c],
-                             reason)) {
-            for (std::size_t k = 0; k < c; ++k) std::remove(names[k].c_str());
+        if (!write_component(p.zrt[c], begin, dt, cmpaz[c], cmpinc[c], channel[c],
+                             staged[c].empty() ? names[c] : staged[c], reason)) {
+            give_up(c);
             why = "'" + names[c] + "' could not be written: " + reason;
             return false;
         }
+        keep_mode(names[c], staged[c]);
     }
+    for (std::size_t c = 0; c < 3; ++c)
+        if (!staged[c].empty() && std::rename(staged[c].c_str(), names[c].c_str()) != 0) {
+            const int error = errno;
+            give_up(3);
+            why = "'" + names[c] + "' could not be written: " + console::system_reason(error);
+            if (c > 0) why += " (the files of the event before it are replaced)";
+            return false;
+        }
     return true;
 }
 

@@ -478,6 +478,40 @@ TEST(Prep, LinesLeftOutAreCountedAndNamed) {
     }
 }
 
+// An event that cannot be written whole leaves the files of an earlier run
+// as they were: they were once replaced one by one and, when the third
+// failed, the first two removed, so that the event lost its older Z and R.
+// A replaced file keeps its permission bits, and no hidden file is left.
+TEST(Prep, FailedEventKeepsItsOlderFiles) {
+    TempDir dir;
+    const Event ev;
+    const auto f = ev.write(dir.path());
+    const std::string out = dir.path("out"), stem = out + "/" + ev.stem();
+    ASSERT_EQ(run({"prep", "-o", out, f[0], f[1], f[2]}).status, 0);
+    const auto bytes = [](const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string z = bytes(stem + ".z"), r = bytes(stem + ".r");
+    std::filesystem::remove(stem + ".t");
+    std::filesystem::create_directory(stem + ".t");
+    const Outcome o = run({"prep", "-o", out, "-window", "-20", "60", f[0], f[1], f[2]});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("'" + stem + ".t' could not be written: Is a directory; left out"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(bytes(stem + ".z"), z);
+    EXPECT_EQ(bytes(stem + ".r"), r);
+
+    std::filesystem::remove(stem + ".t");
+    std::filesystem::permissions(stem + ".r", std::filesystem::perms(0640));
+    ASSERT_EQ(run({"prep", "-o", out, "-window", "-20", "60", f[0], f[1], f[2]}).status, 0);
+    EXPECT_NE(bytes(stem + ".z"), z);
+    EXPECT_EQ(std::filesystem::status(stem + ".r").permissions(), std::filesystem::perms(0640));
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+}
+
 // Settings that cannot work end the run before any event.  A band-pass whose
 // upper corner is 0 ("-bp 0.05 0", a high-pass meant, or "-bp -1 0") was once
 // taken for no filter at all: status 0 and unfiltered traces.

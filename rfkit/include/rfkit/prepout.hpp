@@ -36,10 +36,12 @@ std::array<std::string, 3> output_names(const Prepared& p, const std::string& di
 
 // Writes the prepared Z, R and T under `names`, their headers made from
 // the vertical's header in the store (as prepare leaves it): all three or
-// none.  Each file is replaced whole; when one cannot be written, those of
-// the event written before it are removed.  False with `why` when a file
-// cannot be written, or when a name is that of one of the event's input
-// files (which is never replaced).
+// none.  The three are written under hidden names beside their own
+// (.NAME.PID.N.part) and renamed into place only when all are written, with
+// SIGINT, SIGTERM, SIGHUP and SIGXFSZ held meanwhile, so that a failure or
+// an interruption leaves the event's older files as they were.  False with
+// `why` when a file cannot be written, or when a name is that of one of the
+// event's input files (which is never replaced) or of a directory.
 bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why);
 
 } // namespace rfkit
