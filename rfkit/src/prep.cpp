@@ -8,6 +8,7 @@
 // (prepout.hpp); an event that cannot be prepared is left out with a message
 // naming it and its files, and the others go on.
 #include "console/console.hpp"
+#include "console/outputs.hpp"
 #include "rfkit/cmdline.hpp"
 #include "rfkit/prepare.hpp"
 #include "rfkit/prepout.hpp"
@@ -216,8 +217,10 @@ class Run {
             console::err() << "rfkit prep: " << describe_event(p) << ": " << p.note << '\n'
                            << context(p, line);
         console::out() << *lines;
-        console::out().flush();
         ++prepared_;
+        // Nobody reads the job lines of later events once the next stage of
+        // the pipeline has gone: the run ends here (status 1).
+        console::flush_listing();
         return true;
     }
 
@@ -317,14 +320,19 @@ int prep(std::span<const std::string> args) {
     }
     console::JobLines lines("rfkit prep: three file names a line (Z and two horizontals of one "
                             "event); end with Ctrl-D");
-    for (std::string line; lines.next(line);) {
-        const auto w = words(line);
-        if (w.size() != 3) {
-            run.malformed(w, lines.number());
-            all = false;
-            continue;
+    try {
+        for (std::string line; lines.next(line);) {
+            const auto w = words(line);
+            if (w.size() != 3) {
+                run.malformed(w, lines.number());
+                all = false;
+                continue;
+            }
+            all = run.event({w[0], w[1], w[2]}, static_cast<int>(lines.number())) && all;
         }
-        all = run.event({w[0], w[1], w[2]}, static_cast<int>(lines.number())) && all;
+    } catch (const console::Ending&) {
+        run.summary();
+        throw;
     }
     all = all && lines.clean();
     run.summary();

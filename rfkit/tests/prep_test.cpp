@@ -512,6 +512,38 @@ TEST(Prep, FailedEventKeepsItsOlderFiles) {
         EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
 }
 
+// A job line that cannot be passed on (the next stage of the pipeline has
+// gone, as after "| head -1") ends the run there, with the summary and status
+// 1: the run once went on preparing every later event of the list, whose job
+// lines nobody would read.
+TEST(Prep, EndsWhenTheJobLinesHaveNoReader) {
+    // Takes one line, then fails like a closed pipe.
+    struct Closing : std::streambuf {
+        std::string got;
+        int overflow(int c) override {
+            if (got.ends_with('\n') || c == traits_type::eof()) return traits_type::eof();
+            got.push_back(static_cast<char>(c));
+            return c;
+        }
+    };
+    TempDir dir;
+    std::string list;
+    for (int hours : {0, 1, 2}) list += line(Event(hours).write(dir.path()));
+    const std::string out = dir.path("out");
+    rftest::Captured c(list);
+    Closing pipe;
+    std::ostream closed(&pipe);
+    console::streams().out = &closed;
+    const std::vector<std::string> args{"prep", "-o", out};
+    const int status = console::run([&] { return rfkit(args); });
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(c.err().find("rfkit prep: 2 events prepared\n **Trouble writing standard output."),
+              std::string::npos)
+        << c.err();
+    EXPECT_TRUE(std::filesystem::exists(out + "/" + Event(1).stem() + ".t"));
+    EXPECT_FALSE(std::filesystem::exists(out + "/" + Event(2).stem() + ".z"));
+}
+
 // Settings that cannot work end the run before any event.  A band-pass whose
 // upper corner is 0 ("-bp 0.05 0", a high-pass meant, or "-bp -1 0") was once
 // taken for no filter at all: status 0 and unfiltered traces.
