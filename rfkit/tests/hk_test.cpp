@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -186,6 +189,42 @@ TEST(RfkitHk, WritesTheGridForPlottingAndKeepsItOnAFailedWrite) {
     o = run_rfkit(with({"hk", "-boot", "5", "-grid", dir.path("nodir/hk.txt")}, rfs));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("cannot write the grid file"), std::string::npos);
+}
+
+// A stream named as -grid or -curves is written in place, as the trace
+// writers do: a link to /dev/null and a named pipe with a reader were once
+// replaced by regular files (the reader got nothing, and -grid /dev/stdout
+// run as root would have replaced /dev/stdout itself).  A replaced file
+// keeps its permission bits.
+TEST(RfkitHk, WritesStreamsInPlaceAndKeepsPermissions) {
+    rftest::TempDir dir;
+    const auto rfs = synthetic_rfs(dir.path(), Crust{}, 4);
+    const std::string link = dir.path("null"), fifo = dir.path("fifo"), kept = dir.path("g.txt");
+    std::filesystem::create_symlink("/dev/null", link);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // The reading end, open before the run; the curves fit in the pipe.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::ofstream(kept) << "older\n";
+    std::filesystem::permissions(kept, std::filesystem::perms(0640));
+    const auto o = run_rfkit(with({"hk", "-H", "30", "40", "0.5", "-kappa", "1.7", "1.8", "0.01",
+                                   "-boot", "5", "-grid", link, "-curves", fifo},
+                                  rfs));
+    std::string read;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;)
+        read.append(buf, static_cast<std::size_t>(n));
+    ::close(reader);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(read.starts_with("# rfkit hk: phase curves")) << read;
+    ASSERT_EQ(run_rfkit(with({"hk", "-H", "30", "40", "0.5", "-kappa", "1.7", "1.8", "0.01",
+                              "-boot", "5", "-grid", kept},
+                             rfs))
+                  .status,
+              0);
+    EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0640));
 }
 
 } // namespace
