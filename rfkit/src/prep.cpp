@@ -211,6 +211,9 @@ class Run {
                             line);
         const auto lines = job_lines(p, names, line);
         if (!lines) return false;
+        // An interruption acts after the event's files and its job line are
+        // out, never between them.
+        const HeldSignals held;
         if (!write_prepared(p, names, why)) return left_out(p, why, line);
         written_.insert(names[0]);
         if (!p.note.empty())

@@ -150,25 +150,18 @@ void keep_mode(const std::string& name, const std::string& staged) {
         ::chmod(staged.c_str(), st.st_mode & 07777);
 }
 
-// Holds SIGINT, SIGTERM, SIGHUP and SIGXFSZ while alive; one that comes
-// meanwhile acts when it ends.
-class Interrupts {
-  public:
-    Interrupts() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&set, s);
-        ::sigprocmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~Interrupts() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    Interrupts(const Interrupts&) = delete;
-    Interrupts& operator=(const Interrupts&) = delete;
-
-  private:
-    sigset_t saved_;
-};
-
 } // namespace
+
+HeldSignals::HeldSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&set, s);
+    ::sigprocmask(SIG_BLOCK, &set, &saved_);
+}
+
+HeldSignals::~HeldSignals() {
+    ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
+}
 
 std::string event_stem(const Prepared& p) {
     // Built by appending: g++ 12 at -O3 misreports some concatenations.
@@ -210,7 +203,7 @@ bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, 
     // together once all are written: a full disk or a signal half-way through
     // an event leaves its older files as they were, never a mix of old and
     // new or one of them gone.  The signals wait for the event to be done.
-    const Interrupts held;
+    const HeldSignals held;
     std::array<std::string, 3> staged;
     const auto give_up = [&](std::size_t upto) {
         for (std::size_t k = 0; k < upto; ++k)

@@ -24,6 +24,7 @@
 #include "rfkit/prepare.hpp"
 
 #include <array>
+#include <csignal>
 #include <string>
 
 namespace rfkit {
@@ -43,5 +44,18 @@ std::array<std::string, 3> output_names(const Prepared& p, const std::string& di
 // `why` when a file cannot be written, or when a name is that of one of the
 // event's input files (which is never replaced) or of a directory.
 bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why);
+
+// Holds SIGINT, SIGTERM, SIGHUP and SIGXFSZ while alive; one that comes
+// meanwhile acts when the last holder ends.
+class HeldSignals {
+  public:
+    HeldSignals();
+    ~HeldSignals();
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+  private:
+    sigset_t saved_;
+};
 
 } // namespace rfkit
