@@ -1,5 +1,7 @@
 #include "rfkit/hkfiles.hpp"
 
+#include "traceio/signals.hpp"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -108,25 +110,6 @@ int write_all(int fd, const std::string& text) {
     return 0;
 }
 
-// Holds SIGINT, SIGTERM, SIGHUP and SIGXFSZ while alive, so that no
-// temporary file outlives an interruption; one that comes meanwhile acts
-// when it ends.
-class Interrupts {
-  public:
-    Interrupts() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&set, s);
-        ::sigprocmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~Interrupts() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    Interrupts(const Interrupts&) = delete;
-    Interrupts& operator=(const Interrupts&) = delete;
-
-  private:
-    sigset_t saved_;
-};
-
 // Writes text in place to a stream target (a device, a named pipe, one of
 // the process's own descriptors); 0 or errno.
 int write_in_place(int fd, const std::string& text) {
@@ -156,7 +139,7 @@ std::string replace_text_file(const std::string& name, const std::string& text) 
     const std::string dir = slash == std::string::npos ? "" : name.substr(0, slash + 1);
     const std::string base = name.substr(dir.size());
     if (base.empty()) return "not a file name";
-    const Interrupts held;
+    const traceio::HeldSignals held; // no temporary file outlives an interruption
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {

@@ -152,17 +152,6 @@ void keep_mode(const std::string& name, const std::string& staged) {
 
 } // namespace
 
-HeldSignals::HeldSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) sigaddset(&set, s);
-    ::sigprocmask(SIG_BLOCK, &set, &saved_);
-}
-
-HeldSignals::~HeldSignals() {
-    ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
-}
-
 std::string event_stem(const Prepared& p) {
     // Built by appending: g++ 12 at -O3 misreports some concatenations.
     std::string s;

@@ -1,8 +1,7 @@
 #include "output.hpp"
 
 #include "traceio/errors.hpp"
-
-#include "traceio/errors.hpp"
+#include "traceio/signals.hpp"
 
 #include <array>
 #include <atomic>
@@ -25,7 +24,7 @@ namespace {
 
 // ---- Removing the temporary file when a signal ends the process ----------
 
-constexpr std::array interrupting{SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+constexpr auto interrupting = interrupting_signals;
 
 // The temporary file being written, for the signal handler; armed only while
 // the file may exist.  The longest temporary name is well under this size
@@ -39,24 +38,6 @@ extern "C" void remove_and_end(int sig) {
     ::signal(sig, SIG_DFL);
     ::raise(sig);
 }
-
-// Blocks the interrupting signals while alive, so that a temporary file is
-// never created without being known to the handler.
-class Blocked {
-  public:
-    Blocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : interrupting) sigaddset(&set, s);
-        ::sigprocmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~Blocked() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    Blocked(const Blocked&) = delete;
-    Blocked& operator=(const Blocked&) = delete;
-
-  private:
-    sigset_t saved_;
-};
 
 // Takes over the interrupting signals that still have their default action;
 // an ignored signal (a write past the size limit then fails with an error
@@ -165,7 +146,7 @@ std::string temporary_name(const std::string& target) {
 // a symbolic link; -1 on failure.  The file is known to the signal handler
 // from the moment it exists.
 int create_named(const std::string& target, std::string& temp) {
-    const Blocked blocked;
+    const HeldSignals blocked; // no temporary unknown to the handler
     watch_interrupts();
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = temporary_name(target);
@@ -185,7 +166,7 @@ int create_named(const std::string& target, std::string& temp) {
 // the descriptor's entry in /proc (or, for a privileged process, the
 // descriptor itself); false on failure.
 bool name_unnamed(int fd, const std::string& target, std::string& temp) {
-    const Blocked blocked;
+    const HeldSignals blocked; // no temporary unknown to the handler
     watch_interrupts();
     const std::string proc = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -22,9 +22,9 @@
 #pragma once
 
 #include "rfkit/prepare.hpp"
+#include "traceio/signals.hpp"
 
 #include <array>
-#include <csignal>
 #include <string>
 
 namespace rfkit {
@@ -45,17 +45,8 @@ std::array<std::string, 3> output_names(const Prepared& p, const std::string& di
 // event's input files (which is never replaced) or of a directory.
 bool write_prepared(const Prepared& p, const std::array<std::string, 3>& names, std::string& why);
 
-// Holds SIGINT, SIGTERM, SIGHUP and SIGXFSZ while alive; one that comes
-// meanwhile acts when the last holder ends.
-class HeldSignals {
-  public:
-    HeldSignals();
-    ~HeldSignals();
-    HeldSignals(const HeldSignals&) = delete;
-    HeldSignals& operator=(const HeldSignals&) = delete;
-
-  private:
-    sigset_t saved_;
-};
+// Holds the interrupting signals while an event's files and job line go
+// out (see traceio/signals.hpp).
+using HeldSignals = traceio::HeldSignals;
 
 } // namespace rfkit
