@@ -2,12 +2,11 @@
 //
 // Files are written big-endian; readers also accept little-endian files,
 // recognised by the header version word (6, or 7: the same header with
-// double-precision values after the samples, which are not read).  The header travels to and from the
-// header store (header.hpp); samples to and from the caller's arrays, which
-// are never read or written beyond their spans.  Every routine with an error
-// argument sets it to 0 on entry; 0 means success, anything else is one of
-// the numbers of errors.hpp (error_text gives a short text for it), as listed
-// at each routine with what the outputs hold then.  None of the routines is
+// double-precision values after the samples, which are not read).  The header travels to and from
+// the header store (header.hpp); samples to and from the caller's arrays, which are never read or
+// written beyond their spans.  Every routine with an error argument sets it to 0 on entry; 0 means
+// success, anything else is one of the numbers of errors.hpp (error_text gives a short text for
+// it), as listed at each routine with what the outputs hold then.  None of the routines is
 // thread-safe: they share the one header store.
 #pragma once
 
