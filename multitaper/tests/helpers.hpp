@@ -41,9 +41,7 @@ inline Result tolvane(std::vector<std::string> args, std::string input = {}) {
     r.status = run([&] { return multitaper::tolvane(args); });
     r.out = io.out();
     r.err = io.err();
-    std::istringstream lines(r.err);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("  ", 0) != 0) r.said += line + "\n";
+    r.said = io.said();
     return r;
 }
 

@@ -36,18 +36,12 @@ Trace read_trace(const std::string& name) {
 }
 
 Outcome run(const std::vector<std::string>& args, const std::string& input) {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const console::Streams saved = console::streams();
-    console::streams() = {&in, &out, &err};
+    rftest::Captured io(input);
     Outcome o;
     o.status = console::run([&] { return waterlevel::marrick(args); });
-    console::streams() = saved;
-    o.out = out.str();
-    o.err = err.str();
-    std::istringstream lines(o.err);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("  ", 0) != 0) o.said += line + "\n";
+    o.out = io.out();
+    o.err = io.err();
+    o.said = io.said();
     return o;
 }
 

@@ -66,6 +66,15 @@ class Captured {
     Captured& operator=(const Captured&) = delete;
     std::string out() const { return out_.str(); }
     std::string err() const { return err_.str(); }
+    // Standard error without the where-lines (those beginning with two
+    // blanks): the messages themselves, one a line.
+    std::string said() const {
+        std::string s;
+        std::istringstream lines(err_.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("  ", 0) != 0) s += line + "\n";
+        return s;
+    }
 
   private:
     std::istringstream in_;
