@@ -1,4 +1,4 @@
-#include "output.hpp"
+#include "traceio/output.hpp"
 
 #include "traceio/errors.hpp"
 #include "traceio/signals.hpp"

@@ -1,11 +1,11 @@
 #include "traceio/sacfile.hpp"
 
 #include "byteorder.hpp"
-#include "output.hpp"
 #include "store.hpp"
 #include "traceio/distaz.hpp"
 #include "traceio/errors.hpp"
 #include "traceio/header.hpp"
+#include "traceio/output.hpp"
 #include "traceio/zfile.hpp"
 #include "units.hpp"
 
@@ -259,7 +259,7 @@ void wsac0(std::string_view name, std::span<const float> x, std::span<const floa
     }
 
     // Any other name is a file replaced atomically or a stream written in
-    // place (output.hpp).
+    // place (traceio/output.hpp).
     std::string_view stripped;
     if (!detail::strip_name(name, stripped) || stripped.empty()) {
         errno = stripped.empty() ? ENOENT : ENAMETOOLONG;

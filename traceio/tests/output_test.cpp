@@ -1,9 +1,9 @@
 // Where a written trace goes: streams written in place, directories refused,
 // replaced files keeping their permission bits, temporary files removed when
 // a signal ends the writer, and headers made to describe their samples.
-#include "output.hpp"
 #include "scratch.hpp"
 #include "store.hpp"
+#include "traceio/output.hpp"
 #include "traceio/traceio.hpp"
 
 #include <cerrno>

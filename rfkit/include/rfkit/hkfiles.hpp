@@ -28,15 +28,12 @@ struct HkSummary {
 std::string grid_text(std::span<const double> grid, const HkSettings& s, const HkSummary& run);
 std::string curves_text(const HkSettings& s, const HkSummary& run);
 
-// Writes text to the file `name`, replacing an older file only when the new
-// one is completely written (under a temporary name beside it, then
-// renamed, with SIGINT, SIGTERM, SIGHUP and SIGXFSZ held meanwhile; a
-// symbolic link at the name is replaced, not followed; the permission bits
-// are kept).  A stream is written in place: a device or a named pipe,
-// reached directly or through a link (a pipe nobody reads is given up after
-// 5 s), and the process's own descriptors /dev/stdout, /dev/stderr,
-// /dev/fd/N, /proc/self/fd/N.  Returns an empty string, or the reason of the
-// failure (the older file then stays).
+// Writes text to the file `name` as the trace writer writes a trace
+// (traceio/output.hpp): a file is replaced whole, its permission bits kept,
+// and nothing of the new one remains after a failure or an interruption; a
+// device, a named pipe (given up after 5 s without a reader) or one of the
+// process's own descriptors is written in place.  Returns an empty string,
+// or the reason of the failure (the older file then stays).
 std::string replace_text_file(const std::string& name, const std::string& text);
 
 } // namespace rfkit
